@@ -1,0 +1,120 @@
+#include "tests/support/test_support.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <stdexcept>
+#include <sys/wait.h>
+
+#include "platform/event.h"
+
+namespace testsupport {
+
+TempDir::TempDir() {
+  std::string tmpl = (std::filesystem::temp_directory_path() / "velmora-test-XXXXXX").string();
+  if (!::mkdtemp(tmpl.data())) throw std::runtime_error("mkdtemp failed");
+  path_ = tmpl;
+}
+
+TempDir::~TempDir() {
+  std::error_code ec;
+  // Read-only files and folders are part of some fixtures; make them removable first.
+  for (auto it = std::filesystem::recursive_directory_iterator(path_, ec);
+       it != std::filesystem::recursive_directory_iterator(); it.increment(ec))
+    std::filesystem::permissions(it->path(), std::filesystem::perms::owner_all,
+                                 std::filesystem::perm_options::add, ec);
+  std::filesystem::remove_all(path_, ec);
+}
+
+void WriteFile(const std::string& path, const std::string& bytes) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+  if (!out) throw std::runtime_error("cannot write " + path);
+}
+
+std::string ReadFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream ss;
+  ss << in.rdbuf();
+  return ss.str();
+}
+
+void ManualClock::SleepMs(int64_t ms) {
+  {
+    std::lock_guard lock(mutex_);
+    waits_.push_back(ms);
+  }
+  if (ms > 0) now_ += ms;
+}
+
+bool ManualClock::WaitFor(platform::AutoResetEvent& event, int64_t ms) {
+  {
+    std::lock_guard lock(mutex_);
+    waits_.push_back(ms);
+  }
+  if (event.TryWait()) return true;
+  if (ms > 0) now_ += ms;
+  return false;
+}
+
+std::vector<int64_t> ManualClock::Waits() {
+  std::lock_guard lock(mutex_);
+  return waits_;
+}
+
+void MessageRecorder::Post(uint32_t message, uintptr_t wParam, intptr_t lParam) {
+  {
+    std::lock_guard lock(mutex_);
+    messages_.push_back({message, wParam, lParam});
+  }
+  cv_.notify_all();
+}
+
+std::vector<MessageRecorder::Message> MessageRecorder::Messages() {
+  std::lock_guard lock(mutex_);
+  return messages_;
+}
+
+size_t MessageRecorder::Count(uint32_t number) {
+  std::lock_guard lock(mutex_);
+  size_t n = 0;
+  for (const auto& m : messages_) n += m.number == number;
+  return n;
+}
+
+bool MessageRecorder::WaitFor(uint32_t number, int timeoutMs) {
+  std::unique_lock lock(mutex_);
+  return cv_.wait_for(lock, std::chrono::milliseconds(timeoutMs), [&] {
+    for (const auto& m : messages_)
+      if (m.number == number) return true;
+    return false;
+  });
+}
+
+void MessageRecorder::Clear() {
+  std::lock_guard lock(mutex_);
+  messages_.clear();
+}
+
+std::string BinDir() {
+  const char* dir = std::getenv("VELMORA_BIN_DIR");
+  std::string s = dir ? dir : ".";
+  if (s.back() != '/') s += '/';
+  return s;
+}
+
+int Run(const std::string& command, std::string* out) {
+  FILE* pipe = ::popen(command.c_str(), "r");
+  if (!pipe) return -1;
+  std::string text;
+  char buf[4096];
+  size_t n;
+  while ((n = std::fread(buf, 1, sizeof buf, pipe)) > 0) text.append(buf, n);
+  int status = ::pclose(pipe);
+  if (out) *out = std::move(text);
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+} // namespace testsupport
