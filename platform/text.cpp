@@ -117,3 +117,41 @@ std::string_view TrimSpaces(std::string_view s) {
 }
 
 } // namespace platform
+
+#include <charconv>
+#include <cmath>
+
+namespace platform {
+
+double ParseDecimalPrefix(std::string_view text, size_t* used) {
+  size_t i = 0;
+  auto isBlank = [](char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f'; };
+  while (i < text.size() && isBlank(text[i])) ++i;
+  bool negative = false;
+  if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
+  // from_chars takes no sign of its own and no leading '+'.
+  double value = 0;
+  auto [end, ec] = std::from_chars(text.data() + i, text.data() + text.size(), value, std::chars_format::general);
+  if (end == text.data() + i) { // no number at all
+    if (used) *used = 0;
+    return 0.0;
+  }
+  if (ec == std::errc::result_out_of_range) {
+    // Keep strtod's answers: huge values saturate, tiny ones become 0.
+    bool tiny = false;
+    for (const char* p = text.data() + i; p < end; ++p)
+      if (*p == 'e' || *p == 'E') { tiny = p + 1 < end && p[1] == '-'; break; }
+    value = tiny ? 0.0 : HUGE_VAL;
+  }
+  if (used) *used = static_cast<size_t>(end - text.data());
+  return negative ? -value : value;
+}
+
+std::string FormatFixed6(double value) {
+  char buf[400];
+  auto [end, ec] = std::to_chars(buf, buf + sizeof buf, value, std::chars_format::fixed, 6);
+  if (ec != std::errc()) return "0.000000";
+  return std::string(buf, end);
+}
+
+} // namespace platform

@@ -16,3 +16,16 @@ bool EqualsNoCase(std::string_view a, std::string_view b);
 std::string_view TrimSpaces(std::string_view s);
 
 } // namespace platform
+
+namespace platform {
+
+// Reads the decimal number at the start of a text as strtod does, but always
+// with '.' as the decimal point and never past the end of the view: leading
+// blanks, an optional sign, digits, an optional fraction and exponent. Returns
+// 0 when no number starts there; *used (when given) receives the characters read.
+double ParseDecimalPrefix(std::string_view text, size_t* used = nullptr);
+
+// The number with six decimals ("%f"), always with '.' as the decimal point.
+std::string FormatFixed6(double value);
+
+} // namespace platform
