@@ -1,0 +1,242 @@
+#include "telemetry/telemetry.h"
+
+#include <charconv>
+#include <cmath>
+#include <cstdint>
+#include <mutex>
+
+namespace {
+
+bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f'; }
+bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+
+// The process-wide G-sensor triple. Written by the parser (user-interface
+// thread), read by whoever draws the graph.
+std::mutex g_sensorMutex;
+GSensorTriple g_sensor;
+
+} // namespace
+
+double ReadDecimal(std::string_view text, size_t* used) {
+  if (used) *used = 0;
+  size_t i = 0;
+  const size_t n = text.size();
+  while (i < n && IsBlank(text[i])) ++i;
+  bool negative = false;
+  if (i < n && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
+
+  // Mantissa: digits, optional '.', digits; at least one digit in all.
+  const size_t mantissaStart = i;
+  size_t intDigits = 0, fracDigits = 0;
+  while (i < n && IsDigit(text[i])) ++i, ++intDigits;
+  const size_t intEnd = i;
+  if (i < n && text[i] == '.') {
+    size_t j = i + 1;
+    while (j < n && IsDigit(text[j])) ++j, ++fracDigits;
+    if (intDigits + fracDigits > 0) i = j;
+  }
+  if (intDigits + fracDigits == 0) return 0.0;
+
+  // Exponent, only when at least one digit follows.
+  int64_t exponent = 0;
+  if (i < n && (text[i] == 'e' || text[i] == 'E')) {
+    size_t j = i + 1;
+    bool expNegative = false;
+    if (j < n && (text[j] == '+' || text[j] == '-')) expNegative = text[j++] == '-';
+    if (j < n && IsDigit(text[j])) {
+      while (j < n && IsDigit(text[j])) {
+        if (exponent < 1000000000) exponent = exponent * 10 + (text[j] - '0');
+        ++j;
+      }
+      if (expNegative) exponent = -exponent;
+      i = j;
+    }
+  }
+  const size_t end = i;
+
+  double value = 0;
+  auto result = std::from_chars(text.data() + mantissaStart, text.data() + end, value, std::chars_format::general);
+  if (result.ec == std::errc::result_out_of_range) {
+    // Overflow or underflow: decide by the decimal magnitude of the number.
+    int64_t magnitude;
+    size_t k = mantissaStart;
+    while (k < intEnd && text[k] == '0') ++k;
+    if (k < intEnd) {
+      magnitude = static_cast<int64_t>(intEnd - k) - 1;
+    } else {
+      size_t f = intEnd + 1, zeros = 0;
+      while (f < end && text[f] == '0') ++f, ++zeros;
+      magnitude = -static_cast<int64_t>(zeros) - 1;
+    }
+    value = magnitude + exponent > 0 ? HUGE_VAL : 0.0;
+  } else if (result.ec != std::errc() || result.ptr != text.data() + end) {
+    value = 0; // cannot happen for the checked form above
+  }
+  if (used) *used = end;
+  return negative ? -value : value;
+}
+
+std::string_view TelemetryText(std::string_view buffer) {
+  size_t zero = buffer.find('\0');
+  return zero == std::string_view::npos ? buffer : buffer.substr(0, zero);
+}
+
+GSensorTags ReadGSensorTags(std::string_view text) {
+  text = TelemetryText(text);
+  GSensorTags tags;
+  auto read = [&](std::string_view tag, bool& has, double& value) {
+    size_t at = text.find(tag);
+    if (at == std::string_view::npos) return;
+    has = true;
+    value = ReadDecimal(text.substr(at + tag.size()));
+  };
+  read("X:", tags.hasX, tags.x);
+  read("Y:", tags.hasY, tags.y);
+  read("Z:", tags.hasZ, tags.z);
+  return tags;
+}
+
+int ParseGpsFix(std::string_view text, double* latitude, double* longitude, double* speed, double* course) {
+  text = TelemetryText(text);
+  constexpr std::string_view kTag = "$GPRMC";
+  const size_t start = text.find(kTag);
+  if (start == std::string_view::npos) return 0;
+  const size_t star = text.find('*', start + kTag.size());
+  if (star == std::string_view::npos) return 0;
+  // Mode indicator 'N': the receiver says the fix is not valid.
+  if (text[star - 1] == 'N') return 0;
+
+  double lat = 0, lon = 0;
+  int lastField = -1;
+  size_t pos = start;
+  for (int field = 0; field < 12; ++field) {
+    const size_t comma = text.find(',', pos);
+    if (comma == std::string_view::npos) break;
+    // pos <= comma, so the field's first character (its ',' when empty) exists.
+    const char c0 = text[pos];
+    switch (field) {
+    case 2: // status
+      if (c0 != 'A') return 0;
+      break;
+    case 3: { // latitude ddmm.mmmm
+      const size_t dot = text.find('.', pos);
+      if (dot != pos + 4 || comma != dot + 5) return 0;
+      lat = (c0 - '0') * 10 + (text[pos + 1] - '0') + ReadDecimal(text.substr(pos + 2)) / 60;
+      if (latitude) *latitude = lat;
+      break;
+    }
+    case 4:
+      if (c0 == 'S') {
+        lat = -lat;
+        if (latitude) *latitude = lat;
+      } else if (c0 != 'N') {
+        return 0;
+      }
+      break;
+    case 5: { // longitude dddmm.mmmm
+      const size_t dot = text.find('.', pos);
+      if (dot != pos + 5 || comma != dot + 5) return 0;
+      lon = (c0 - '0') * 100 + (text[pos + 1] - '0') * 10 + (text[pos + 2] - '0') +
+            ReadDecimal(text.substr(pos + 3)) / 60;
+      if (longitude) *longitude = lon;
+      break;
+    }
+    case 6:
+      if (c0 == 'W') {
+        lon = -lon;
+        if (longitude) *longitude = lon;
+      } else if (c0 != 'E') {
+        return 0;
+      }
+      break;
+    case 7:
+      if (speed) *speed = ReadDecimal(text.substr(pos)) * 1.852;
+      break;
+    case 8:
+      if (course) *course = ReadDecimal(text.substr(pos));
+      break;
+    default: // time, date, magnetic variation: not read here
+      break;
+    }
+    lastField = field;
+    pos = comma + 1;
+  }
+  // A sentence cut short before its status and position carries no fix.
+  if (lastField < 6) return 0;
+  return 1;
+}
+
+int ParseTelemetry(std::string_view text, double* latitude, double* longitude, double* speed, double* course) {
+  text = TelemetryText(text);
+  const GSensorTags tags = ReadGSensorTags(text);
+  if (tags.Any()) {
+    std::lock_guard lock(g_sensorMutex);
+    if (tags.hasX) g_sensor.x = tags.x;
+    if (tags.hasY) g_sensor.y = tags.y;
+    if (tags.hasZ) g_sensor.z = tags.z;
+  }
+  return ParseGpsFix(text, latitude, longitude, speed, course);
+}
+
+int ParseTelemetry(std::string_view text, TelemetrySample& sample) {
+  int fix = ParseTelemetry(text, &sample.latitude, &sample.longitude, &sample.speed, &sample.course);
+  GSensorTriple g = CurrentGSensor();
+  sample.gX = g.x;
+  sample.gY = g.y;
+  sample.gZ = g.z;
+  return fix;
+}
+
+GSensorTriple CurrentGSensor() {
+  std::lock_guard lock(g_sensorMutex);
+  return g_sensor;
+}
+
+const char* SpeedUnitName(int unit) {
+  static const char* const kNames[kSpeedUnitCount] = {"Km/h", "Mile/h", "Knot"};
+  return unit >= 0 && unit < kSpeedUnitCount ? kNames[unit] : "";
+}
+
+double SpeedInUnit(double kmh, int unit) {
+  switch (unit) {
+  case 1: return kmh / 1.609;
+  case 2: return kmh / 1.852;
+  default: return kmh;
+  }
+}
+
+std::string FormatNumber(double value, int precision, int width) {
+  // Large enough for any double in fixed notation with the precisions used here.
+  char buf[400];
+  std::string text;
+  if (std::isnan(value)) {
+    text = std::signbit(value) ? "-nan" : "nan";
+  } else if (std::isinf(value)) {
+    text = value < 0 ? "-inf" : "inf";
+  } else {
+    if (precision < 0) precision = 0;
+    if (precision > 60) precision = 60;
+    auto result = std::to_chars(buf, buf + sizeof buf, value, std::chars_format::fixed, precision);
+    text.assign(buf, result.ec == std::errc() ? result.ptr : buf);
+  }
+  if (width > 0 && text.size() < static_cast<size_t>(width)) text.insert(0, static_cast<size_t>(width) - text.size(), ' ');
+  return text;
+}
+
+std::string FormatSpeed(double kmh, int unit) { return FormatNumber(SpeedInUnit(kmh, unit), 0, 3); }
+
+std::string FormatLatitude(double latitude) {
+  return FormatNumber(std::fabs(latitude), 6, 12) + ' ' + (latitude >= 0 ? 'N' : 'S');
+}
+
+std::string FormatLongitude(double longitude) {
+  return FormatNumber(std::fabs(longitude), 6, 12) + ' ' + (longitude >= 0 ? 'E' : 'W');
+}
+
+double CompassAngle(double course) {
+  if (!std::isfinite(course)) return 0;
+  double a = std::fmod(course, 360.0);
+  if (a < 0) a += 360.0;
+  if (a >= 360.0) a = 0; // -tiny + 360 rounds to 360
+  return a;
+}
