@@ -1,0 +1,252 @@
+#include "core/buffer.h"
+
+#include <mutex>
+#include <new>
+
+CBuffer::CBuffer(int slotCount) : slotCount_(slotCount) {
+  // The list holds at most slotCount + 1 entries (other video frames and audio
+  // frames are admitted up to one more than the slot count); the first push
+  // into an empty list adds a placeholder as well.
+  list_.resize(static_cast<size_t>(slotCount + 2));
+}
+
+CBuffer::~CBuffer() { Release(); }
+
+bool CBuffer::Init(int32_t capacity, uint32_t largestFrame, int blockingMode) {
+  if (capacity <= 0 || largestFrame == 0 || largestFrame > static_cast<uint32_t>(capacity)) return false;
+  if (!ring_ || capacity_ < capacity) {
+    ring_.reset();
+    ring_.reset(new (std::nothrow) uint8_t[static_cast<size_t>(capacity)]);
+    if (!ring_) {
+      capacity_ = 0;
+      return false;
+    }
+    capacity_ = capacity;
+  }
+  if (blockingMode == 1) roomEvent_.Reset();
+  blockingMode_ = blockingMode;
+  largestFrame_ = largestFrame;
+  queuedBytes_ = 0;
+  head_ = count_ = 0;
+  return true;
+}
+
+void CBuffer::Release() {
+  blockingMode_ = 0;
+  roomEvent_.Set();
+}
+
+void CBuffer::Append(const FrameDesc& d) {
+  list_[static_cast<size_t>((head_ + count_) % listCapacity())] = d;
+  ++count_;
+}
+
+void CBuffer::DropFirst() {
+  head_ = (head_ + 1) % listCapacity();
+  --count_;
+}
+
+uint8_t* CBuffer::NextWritePos(uint8_t* after) const {
+  size_t used = static_cast<size_t>(after - ring_.get());
+  if (used + largestFrame_ > static_cast<size_t>(capacity_)) return ring_.get();
+  return after;
+}
+
+void CBuffer::Flush(FrameDesc* d) {
+  uint8_t* next = ring_.get();
+  if (count_ > 0) {
+    FrameDesc first = At(0);
+    count_ = 1;
+    if (first.pData) next = NextWritePos(first.pData + first.nSize);
+  }
+  queuedBytes_ = 0;
+  if (d) {
+    *d = FrameDesc{};
+    d->pData = next;
+  }
+}
+
+void CBuffer::Clear() {
+  // The frame in use stays first in the list, so that the producer, which
+  // keeps its write position, cannot write into bytes the consumer still reads.
+  if (count_ > 1) count_ = 1;
+  queuedBytes_ = 0;
+}
+
+bool CBuffer::Push(FrameDesc& d) {
+  bool appended = false;
+  uint8_t* const base = ring_.get();
+  if (!base || !d.pData || d.nSize <= 0 || static_cast<uint32_t>(d.nSize) > largestFrame_ ||
+      count_ >= listCapacity()) {
+    d.nSize = 0;
+    return false;
+  }
+  const size_t at = static_cast<size_t>(d.pData - base);
+  const size_t size = static_cast<size_t>(d.nSize);
+  const size_t largest = largestFrame_;
+  const size_t end = static_cast<size_t>(capacity_);
+  if (count_ == 0) {
+    Append(d);
+    Append(d);
+    queuedBytes_ = d.nSize;
+    d.pData = NextWritePos(d.pData + d.nSize);
+    appended = true;
+  } else {
+    const size_t first = static_cast<size_t>(At(0).pData - base);
+    uint8_t* next = nullptr;
+    if (first <= at) {
+      if (at + size + largest <= end) next = d.pData + d.nSize;
+      else if (largest <= first) next = base;
+    } else if (at + size + largest <= first) {
+      next = d.pData + d.nSize;
+    }
+    if (next) {
+      Append(d);
+      queuedBytes_ += d.nSize;
+      d.pData = next;
+      appended = true;
+    }
+  }
+  d.nSize = 0;
+  return appended;
+}
+
+bool CBuffer::Pop(FrameDesc& d) {
+  if (count_ == 0) {
+    queuedBytes_ = 0;
+    return false;
+  }
+  DropFirst();
+  if (count_ == 0) {
+    queuedBytes_ = 0;
+    return false;
+  }
+  d = At(0);
+  queuedBytes_ -= d.nSize;
+  return true;
+}
+
+int CBuffer::Count() const { return count_; }
+
+bool CBuffer::IsFull() const {
+  return blockingMode_ == 1 &&
+         (count_ >= slotCount_ || 3 * static_cast<int64_t>(largestFrame_) + queuedBytes_ >= capacity_);
+}
+
+bool CBuffer::HasRoom() const {
+  return blockingMode_ == 1 && count_ < slotCount_ &&
+         3 * static_cast<int64_t>(largestFrame_) + queuedBytes_ < capacity_;
+}
+
+int CBuffer::HeadPos() const {
+  for (int i = 0; i < count_; ++i)
+    if (At(i).pData) return At(i).nPosPermille;
+  return 0;
+}
+
+void CBuffer::WaitForRoom() {
+  while (IsFullLocked()) roomEvent_.Wait(-1);
+}
+
+// ---- video queue ----
+
+void CVBuffer2::Flush(FrameDesc* d) {
+  std::lock_guard lock(*this);
+  CBuffer::Flush(d);
+  if (gopState_ != kGopClosed) gopState_ = kGopWaiting;
+}
+
+void CVBuffer2::Clear() {
+  std::lock_guard lock(*this);
+  CBuffer::Clear();
+  if (gopState_ != kGopClosed) gopState_ = kGopWaiting;
+}
+
+bool CVBuffer2::Push(FrameDesc& d) {
+  {
+    std::lock_guard lock(*this);
+    bool admitted = false;
+    if (d.nType == kFrameKey) {
+      admitted = gopState_ >= 0 && Count() < SlotCount() && CBuffer::Push(d);
+      if (admitted) gopState_ = 1;
+    } else if (d.nType == kFrameOther) {
+      admitted = gopState_ > 0 && Count() <= SlotCount() && CBuffer::Push(d);
+    }
+    if (!admitted && gopState_ != kGopClosed) gopState_ = kGopWaiting;
+  }
+  d.nType = kFrameNone;
+  d.nSize = 0;
+  WaitForRoom();
+  return blockingMode_ != 0;
+}
+
+bool CVBuffer2::Pop(FrameDesc& d) {
+  bool got, room;
+  {
+    std::lock_guard lock(*this);
+    got = CBuffer::Pop(d);
+    room = HasRoom();
+  }
+  if (room) roomEvent_.Set();
+  return got;
+}
+
+int CVBuffer2::LockedHeadPos() {
+  std::lock_guard lock(*this);
+  return HeadPos();
+}
+
+void CVBuffer2::SetGopState(int state) {
+  std::lock_guard lock(*this);
+  gopState_ = state;
+}
+
+int CVBuffer2::GopState() {
+  std::lock_guard lock(*this);
+  return gopState_;
+}
+
+bool CVBuffer2::IsFullLocked() {
+  std::lock_guard lock(*this);
+  return IsFull();
+}
+
+// ---- audio queue ----
+
+void CABuffer2::Flush(FrameDesc* d) {
+  std::lock_guard lock(*this);
+  CBuffer::Flush(d);
+}
+
+void CABuffer2::Clear() {
+  std::lock_guard lock(*this);
+  CBuffer::Clear();
+}
+
+bool CABuffer2::Push(FrameDesc& d) {
+  {
+    std::lock_guard lock(*this);
+    if (Count() <= SlotCount()) CBuffer::Push(d);
+    else d.nSize = 0;
+  }
+  d.nType = kFrameNone;
+  d.nSize = 0;
+  WaitForRoom();
+  return blockingMode_ != 0;
+}
+
+bool CABuffer2::Pop(FrameDesc& d) {
+  bool got, room;
+  {
+    std::lock_guard lock(*this);
+    got = CBuffer::Pop(d);
+    room = HasRoom();
+  }
+  if (room) roomEvent_.Set();
+  return got;
+}
+
+bool CABuffer2::IsFullLocked() {
+  std::lock_guard lock(*this);
+  return IsFull();
+}

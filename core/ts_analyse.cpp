@@ -1,0 +1,375 @@
+#include "core/ts_analyse.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "core/find_file_path.h"
+#include "core/messages.h"
+#include "core/telemetry_mailbox.h"
+#include "platform/clock.h"
+
+CTSAnalyse::CTSAnalyse(const ReaderLinks& links) : links_(links) {}
+
+CTSAnalyse::~CTSAnalyse() { Stop(); }
+
+bool CTSAnalyse::Start(const std::string& path) {
+  SetCurrentPath(path);
+  if (thread_.joinable()) Stop();
+  OpenFile(direction_);
+  running_ = true;
+  try {
+    thread_ = std::thread([this] {
+      Run();
+      running_ = false;
+    });
+  } catch (const std::system_error&) {
+    running_ = false;
+    return false;
+  }
+  return true;
+}
+
+void CTSAnalyse::Stop() {
+  running_ = false;
+  wake_.Set();
+  if (thread_.joinable()) thread_.join();
+  CloseFile();
+  streamsKnown_ = false;
+  programs_.clear();
+  streams_.clear();
+  videoPes_.reset();
+  audioPes_.reset();
+  telemetryPes_.reset();
+}
+
+bool CTSAnalyse::OpenFile(int direction) {
+  bool ok = file_.Open(GetCurFile(), direction == 1);
+  fileSize_ = file_.Size();
+  position_ = file_.Position();
+  return ok;
+}
+
+void CTSAnalyse::CloseFile() {
+  file_.Close();
+  fileSize_ = 0;
+  position_ = 0;
+}
+
+int CTSAnalyse::Seek(int a) {
+  if (a > 0) seekRequest_ = static_cast<int64_t>(a / 1000.0 * static_cast<double>(FileSize()));
+  else seekRequest_ = a;
+  wake_.Set();
+  return a;
+}
+
+int CTSAnalyse::SetDirection(int d) {
+  if (!StreamsKnown()) return -1;
+  // A change still waiting to be taken counts as the direction in force.
+  int current = DirectionRequested() ? requestedDirection_.load() : direction_.load();
+  if (d == current) return d;
+  requestedDirection_ = d;
+  framesToSkip_ = 2;
+  int head = videoQueue_ ? videoQueue_->LockedHeadPos() : 0;
+  if (videoQueue_) videoQueue_->Clear();
+  if (audioQueue_) audioQueue_->Clear();
+  // The seek is stored before the request is raised, so the reader thread
+  // takes both in the same pass or the seek first.
+  Seek(d == 0 ? head + 1 : head - 1);
+  directionRequest_.store(true, std::memory_order_release);
+  wake_.Set();
+  return d;
+}
+
+int CTSAnalyse::SetPendingFile(const std::string& path) {
+  {
+    std::lock_guard lock(pendingMutex_);
+    pendingPath_ = path;
+  }
+  hasPending_.store(true, std::memory_order_release);
+  wake_.Set();
+  return 1;
+}
+
+std::string CTSAnalyse::GetCurFile() const {
+  std::lock_guard lock(pathMutex_);
+  return currentPath_;
+}
+
+void CTSAnalyse::SetCurrentPath(const std::string& path) {
+  std::lock_guard lock(pathMutex_);
+  currentPath_ = path;
+}
+
+int CTSAnalyse::Run() {
+  if (!videoPes_) videoPes_.reset(new uint8_t[kPesCapacity]);
+  if (!audioPes_) audioPes_.reset(new uint8_t[kPesCapacity]);
+  if (!telemetryPes_) telemetryPes_.reset(new uint8_t[kPesCapacity]);
+  videoCount_ = audioCount_ = telemetryCount_ = 0;
+  file_.DropWindow(direction_ == 1);
+  reverseTailSeen_ = false;
+  rateMeasured_ = false;
+  rateCounter_ = -1;
+  rateSpan_ = 30;
+  videoQueue_->Flush(&videoDesc_);
+  audioQueue_->Flush(&audioDesc_);
+  while (running_.load(std::memory_order_relaxed)) OnePass();
+  return 0;
+}
+
+void CTSAnalyse::OnePass() {
+  if (!running_) return;
+
+  int64_t seek = seekRequest_.load();
+  if (seek > 0 && StreamsKnown()) {
+    if (seekRequest_.compare_exchange_strong(seek, kSeekNone)) {
+      file_.SeekTo(seek);
+      position_ = seek;
+      Flush();
+      Restarted();
+    }
+  } else if (seek == kSeekPrevFile || seek == kSeekNextFile) {
+    if (seekRequest_.compare_exchange_strong(seek, kSeekNone) &&
+        (seek == kSeekPrevFile ? PrevFile() : NextFile())) {
+      Flush();
+      Restarted();
+      return;
+    }
+  }
+
+  if (hasPending_.load(std::memory_order_acquire)) {
+    std::string path;
+    {
+      std::lock_guard lock(pendingMutex_);
+      path.swap(pendingPath_);
+      hasPending_ = false;
+    }
+    if (!path.empty() && SwitchTo(path)) {
+      Flush();
+      Restarted();
+      return;
+    }
+  }
+
+  if (DirectionRequested()) {
+    direction_ = requestedDirection_.load();
+    Flush();
+    directionRequest_ = false;
+    Restarted();
+  }
+
+  if (direction_ == 0) ReadForwardBlock();
+  else ReadBackwardBlock();
+}
+
+void CTSAnalyse::ReadForwardBlock() {
+  if (file_.FillForward() == 0) {
+    // The end of the recording: the next one follows without a flush, so
+    // playback runs on without a gap; when there is none, wait for one.
+    if (!NextFile()) platform::CurrentClock().WaitFor(wake_, 100);
+    return;
+  }
+  position_ = file_.Position();
+  if (framesToSkip_ <= 0) platform::PostTo(links_.panel, WM_TS_PROGRESS, static_cast<uintptr_t>(ProgressPermille()));
+  file_.WalkForward([this](const uint8_t* p) { return HandlePacket(p); },
+                    [this] { return running_.load(std::memory_order_relaxed) && !DirectionRequested(); });
+}
+
+void CTSAnalyse::ReadBackwardBlock() {
+  if (file_.FillBackward() == 0) {
+    position_ = file_.Position();
+    if (!PrevFile()) platform::CurrentClock().WaitFor(wake_, 100);
+    return;
+  }
+  position_ = file_.Position();
+  platform::PostTo(links_.panel, WM_TS_PROGRESS, static_cast<uintptr_t>(ProgressPermille()));
+  file_.WalkBackward([this](const uint8_t* p) { return HandlePacket(p); },
+                     [this] { return running_.load(std::memory_order_relaxed) && !DirectionRequested(); });
+}
+
+int CTSAnalyse::ProgressPermille() const {
+  int64_t size = fileSize_.load(std::memory_order_relaxed);
+  if (size <= 0) return 0;
+  double permille = static_cast<double>(position_.load(std::memory_order_relaxed)) / static_cast<double>(size) * 1000.0;
+  return std::clamp(static_cast<int>(permille), 0, 1000);
+}
+
+bool CTSAnalyse::HandlePacket(const uint8_t* packet) {
+  TsPacket p;
+  if (!ParseTsPacket(packet, p)) return true;
+  if (!StreamsKnown()) {
+    HandleTables(p);
+    if (!StreamsKnown()) return true;
+  }
+  const auto len = static_cast<size_t>(p.payloadLength);
+  const bool forward = direction_.load(std::memory_order_relaxed) == 0;
+  if (p.pid == pids_.video) {
+    if (forward) {
+      if (p.unitStart) {
+        CutVideo(videoPes_.get(), videoCount_, links_.state->speedCode.load(std::memory_order_relaxed) == kSpeedStep);
+        videoCount_ = 0;
+      }
+      if (videoCount_ + len <= kPesCapacity) {
+        std::memcpy(videoPes_.get() + videoCount_, p.payload, len);
+        videoCount_ += len;
+      }
+      return true;
+    }
+    // Reverse: the buffer fills from its end towards its start.
+    if (videoCount_ + len <= kPesCapacity) {
+      videoCount_ += len;
+      std::memcpy(videoPes_.get() + kPesCapacity - videoCount_, p.payload, len);
+    }
+    if (p.unitStart) {
+      if (!reverseTailSeen_) {
+        // The first PES met going backwards was entered in its middle: its
+        // tail lies beyond where reading began, so it is not a whole frame.
+        reverseTailSeen_ = true;
+      } else {
+        std::memmove(videoPes_.get(), videoPes_.get() + kPesCapacity - videoCount_, videoCount_);
+        if (CutVideo(videoPes_.get(), videoCount_, true)) {
+          Drop();
+          return false; // the rest of this block is not read
+        }
+      }
+      videoCount_ = 0;
+    }
+    return true;
+  }
+  if (!forward) return true;
+  if (p.pid == pids_.audio) {
+    if (p.unitStart) {
+      CutAudio(audioPes_.get(), audioCount_);
+      audioCount_ = 0;
+    }
+    if (audioCount_ + len <= kPesCapacity) {
+      std::memcpy(audioPes_.get() + audioCount_, p.payload, len);
+      audioCount_ += len;
+    }
+  } else if (p.pid == pids_.telemetry) {
+    if (p.unitStart) {
+      CutTelemetry(telemetryPes_.get(), telemetryCount_);
+      telemetryCount_ = 0;
+    }
+    if (telemetryCount_ + len <= kPesCapacity) {
+      std::memcpy(telemetryPes_.get() + telemetryCount_, p.payload, len);
+      telemetryCount_ += len;
+    }
+  }
+  return true;
+}
+
+void CTSAnalyse::HandleTables(const TsPacket& p) {
+  if (!p.unitStart) return;
+  if (p.pid == 0 && programs_.empty()) {
+    programs_ = ParsePat(p.payload, p.payloadLength);
+  } else if (!programs_.empty() && p.pid == programs_.front().mapPid && streams_.empty()) {
+    streams_ = ParsePmt(p.payload, p.payloadLength);
+  }
+  if (!streams_.empty()) {
+    pids_ = PidsFromStreams(streams_);
+    streamsKnown_.store(true, std::memory_order_release);
+  }
+}
+
+bool CTSAnalyse::CutVideo(const uint8_t* pes, size_t len, bool keyOnly) {
+  PesHeader h;
+  if (!ParsePesHeader(pes, len, h)) return false;
+
+  if (!rateMeasured_ && h.hasPts) {
+    if (rateCounter_ == 0) firstPts_ = h.pts;
+    if (rateCounter_ == rateSpan_) {
+      lastPts_ = h.pts;
+      double span = lastPts_ - firstPts_;
+      int rate = span > 0 ? static_cast<int>(1.0 / (span / rateSpan_) + 0.999) : 0;
+      rateMeasured_ = true;
+      nominalRate_ = rate >= 45 ? 60 : 30;
+    }
+    ++rateCounter_;
+  }
+
+  size_t start = 0;
+  const uint8_t* es = pes + h.payloadOffset;
+  const size_t esSize = len - h.payloadOffset;
+  const int kind = FindFrameKind(es, esSize, &start);
+  const int permille = ProgressPermille();
+  if (kind == kFrameNone || DirectionRequested()) return false;
+  const bool key = kind == kFrameKey;
+  if (keyOnly && !key) return false;
+  const bool reverse = direction_.load(std::memory_order_relaxed) == 1;
+  if (!reverse && framesToSkip_.load() > 0) {
+    if (key) --framesToSkip_;
+    if (framesToSkip_.load() > 0) return key;
+  }
+  const size_t size = esSize - start;
+  if (size > videoQueue_->LargestFrame()) return key;
+
+  std::memcpy(videoDesc_.pData, es + start, size);
+  int speed = links_.state->speedCode.load(std::memory_order_relaxed);
+  if (speed == kSpeedHeld) speed = kSpeedStep;
+  videoDesc_.nSize = static_cast<int32_t>(size);
+  videoDesc_.nType = kind;
+  videoDesc_.nFps = keyOnly ? 2 : nominalRate_.load(std::memory_order_relaxed);
+  videoDesc_.nSpeed = reverse ? -speed : speed;
+  videoDesc_.dPts = h.dts > 0.0001 ? h.dts : h.pts;
+  videoDesc_.nPosPermille = permille;
+  videoQueue_->Push(videoDesc_);
+  return key;
+}
+
+void CTSAnalyse::CutAudio(const uint8_t* pes, size_t len) {
+  PesHeader h;
+  if (!ParsePesHeader(pes, len, h)) return;
+  if (!links_.state->audio.load(std::memory_order_relaxed) || DirectionRequested()) return;
+  const size_t size = len - h.payloadOffset;
+  if (size > audioQueue_->LargestFrame()) return;
+  std::memcpy(audioDesc_.pData, pes + h.payloadOffset, size);
+  audioDesc_.nSize = static_cast<int32_t>(size);
+  audioDesc_.nType = kFrameAudio;
+  audioDesc_.nFps = 0;
+  audioDesc_.nSpeed = 0;
+  audioDesc_.dPts = 0;
+  audioDesc_.nPosPermille = 0;
+  audioQueue_->Push(audioDesc_);
+}
+
+void CTSAnalyse::CutTelemetry(const uint8_t* pes, size_t len) {
+  PesHeader h;
+  if (!ParsePesHeader(pes, len, h) || DirectionRequested()) return;
+  if (links_.mailbox) links_.mailbox->Put(pes + h.payloadOffset, len - h.payloadOffset);
+  platform::PostTo(links_.mainWindow, WM_TS_TELEMETRY);
+}
+
+void CTSAnalyse::Flush() {
+  Drop();
+  videoQueue_->Clear();
+  audioQueue_->Clear();
+}
+
+void CTSAnalyse::Drop() {
+  file_.DropWindow(direction_ == 1);
+  videoCount_ = audioCount_ = telemetryCount_ = 0;
+  reverseTailSeen_ = false;
+}
+
+void CTSAnalyse::Restarted() {
+  if (links_.mailbox) links_.mailbox->ClearPending();
+  platform::PostTo(links_.mainWindow, WM_TS_FILECHANGE);
+}
+
+bool CTSAnalyse::SwitchTo(const std::string& path) {
+  rateMeasured_ = false;
+  rateCounter_ = -1;
+  SetCurrentPath(path);
+  OpenFile(direction_);
+  return true;
+}
+
+bool CTSAnalyse::PrevFile() {
+  std::string path = CFindFilePath::PrevPath(GetCurFile());
+  return !path.empty() && SwitchTo(path);
+}
+
+bool CTSAnalyse::NextFile() {
+  std::string path = CFindFilePath::NextPath(GetCurFile());
+  return !path.empty() && SwitchTo(path);
+}

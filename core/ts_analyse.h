@@ -1,0 +1,133 @@
+#pragma once
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "core/buffer.h"
+#include "core/playback_state.h"
+#include "core/ts_file.h"
+#include "core/ts_format.h"
+#include "platform/event.h"
+#include "platform/message_target.h"
+
+class TelemetryMailbox;
+
+// Where the reader's output and messages go.
+struct ReaderLinks {
+  const PlaybackState* state = nullptr;   // speed code and audio flag, read per frame
+  platform::MessageTarget* panel = nullptr;      // WM_TS_PROGRESS
+  platform::MessageTarget* mainWindow = nullptr; // WM_TS_TELEMETRY, WM_TS_FILECHANGE
+  TelemetryMailbox* mailbox = nullptr;
+};
+
+// Seek request values besides byte positions.
+constexpr int64_t kSeekNone = -1;
+constexpr int64_t kSeekPrevFile = -1001;
+constexpr int64_t kSeekNextFile = -1002;
+
+// The reader: reads one recording at a time forward or backward in blocks,
+// learns the stream PIDs from the program tables, reassembles the PES packets
+// and queues video and audio frames and posts telemetry texts. At the end (or
+// start, in reverse) of a recording it goes on with the neighbouring number.
+class CTSAnalyse {
+public:
+  static constexpr size_t kPesCapacity = 1 << 20;
+
+  explicit CTSAnalyse(const ReaderLinks& links);
+  virtual ~CTSAnalyse();
+  CTSAnalyse(const CTSAnalyse&) = delete;
+  CTSAnalyse& operator=(const CTSAnalyse&) = delete;
+
+  void SetQueues(CVBuffer2* video, CABuffer2* audio) {
+    videoQueue_ = video;
+    audioQueue_ = audio;
+  }
+
+  // Starts reading path on the reader thread.
+  virtual bool Start(const std::string& path);
+  // Stops the thread (waiting without limit), closes the file, frees the buffers.
+  virtual void Stop();
+
+  // 1..1000: a position in permille; -1001 previous recording; -1002 next;
+  // 0 and other values are stored and never acted on. Returns a.
+  int Seek(int a);
+  // 0 forward, 1 reverse. -1 while the stream layout is unknown.
+  int SetDirection(int direction);
+  // Switches to another recording at the start of the next pass.
+  int SetPendingFile(const std::string& path);
+  std::string GetCurFile() const;
+  int64_t CurrentPosition() const { return position_.load(std::memory_order_relaxed); }
+  int64_t FileSize() const { return fileSize_.load(std::memory_order_relaxed); }
+  int Direction() const { return direction_.load(std::memory_order_relaxed); }
+  bool StreamsKnown() const { return streamsKnown_.load(std::memory_order_acquire); }
+  int NominalFrameRate() const { return nominalRate_.load(std::memory_order_relaxed); }
+
+protected:
+  virtual bool OpenFile(int direction);
+  virtual void CloseFile();
+  virtual int Run();
+
+private:
+  void OnePass();
+  void ReadForwardBlock();
+  void ReadBackwardBlock();
+  bool HandlePacket(const uint8_t* packet);
+  void HandleTables(const TsPacket& p);
+  // Cuts the video PES in the buffer; true when it was a key frame.
+  bool CutVideo(const uint8_t* pes, size_t len, bool keyOnly);
+  void CutAudio(const uint8_t* pes, size_t len);
+  void CutTelemetry(const uint8_t* pes, size_t len);
+  void Flush();
+  void Drop();
+  void Restarted(); // clears the telemetry flag and tells the main window
+  bool SwitchTo(const std::string& path);
+  bool PrevFile();
+  bool NextFile();
+  void SetCurrentPath(const std::string& path);
+  int ProgressPermille() const;
+  bool DirectionRequested() const { return directionRequest_.load(std::memory_order_acquire); }
+
+  ReaderLinks links_;
+  CVBuffer2* videoQueue_ = nullptr;
+  CABuffer2* audioQueue_ = nullptr;
+
+  std::thread thread_;
+  std::atomic<bool> running_{false};
+  platform::AutoResetEvent wake_; // cuts the idle wait at the end of the last recording
+
+  // Requests from the user interface, taken at the start of a pass.
+  std::atomic<int64_t> seekRequest_{kSeekNone};
+  std::mutex pendingMutex_;
+  std::string pendingPath_;
+  std::atomic<bool> hasPending_{false};
+  std::atomic<int> requestedDirection_{0};
+  std::atomic<bool> directionRequest_{false};
+  std::atomic<int> framesToSkip_{0};
+
+  // Reader state, shared for reading.
+  std::atomic<bool> streamsKnown_{false};
+  std::atomic<int> direction_{0};
+  std::atomic<int64_t> position_{0};
+  std::atomic<int64_t> fileSize_{0};
+  std::atomic<int> nominalRate_{30};
+  mutable std::mutex pathMutex_;
+  std::string currentPath_;
+
+  // Reader-thread state.
+  TsFile file_;
+  StreamPids pids_;
+  std::vector<ProgramEntry> programs_;
+  std::vector<StreamEntry> streams_;
+  std::unique_ptr<uint8_t[]> videoPes_, audioPes_, telemetryPes_;
+  size_t videoCount_ = 0, audioCount_ = 0, telemetryCount_ = 0;
+  bool reverseTailSeen_ = false; // reverse: a PES start has been met since the last drop
+  FrameDesc videoDesc_, audioDesc_;
+  bool rateMeasured_ = false;
+  int rateCounter_ = -1;
+  int rateSpan_ = 30;
+  double firstPts_ = 0, lastPts_ = 0;
+};

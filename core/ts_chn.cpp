@@ -1,0 +1,123 @@
+#include "core/ts_chn.h"
+
+#include "audio/audio_ctx.h"
+#include "core/messages.h"
+#include "core/telemetry_mailbox.h"
+#include "video/video_ctx.h"
+
+CTSChn::CTSChn(const ChannelLinks& links) : links_(links) {
+  if (!links_.mailbox) links_.mailbox = &AppTelemetryMailbox();
+  fpsCtrl_ = std::make_unique<CFpsCtrl>(30);
+  videoQueue_ = std::make_unique<CVBuffer2>(kVideoSlots);
+  videoThread_ = std::make_unique<CVideoCtx>(*this);
+  audioQueue_ = std::make_unique<CABuffer2>(kAudioSlots);
+  audioThread_ = std::make_unique<CAudioCtx>(*this);
+  list_ = std::make_unique<CFindFilePath>();
+  reader_ = std::make_unique<CTSAnalyse>(ReaderLinks{&state, links_.panel, links_.mainWindow, links_.mailbox});
+  reader_->SetQueues(videoQueue_.get(), audioQueue_.get());
+}
+
+CTSChn::~CTSChn() {
+  Stop();
+  // The members go in the reverse order of their construction.
+  reader_.reset();
+  list_.reset();
+  audioThread_.reset();
+  audioQueue_.reset();
+  videoThread_.reset();
+  videoQueue_.reset();
+  fpsCtrl_.reset();
+}
+
+void CTSChn::Open(VideoTarget* window, const std::string& path) {
+  videoWindow_ = window;
+  path_ = path;
+}
+
+bool CTSChn::Start(const std::vector<RecordingEntry>* list) {
+  videoQueue_->SetGopState(CVBuffer2::kGopWaiting);
+  bool ok = videoQueue_->Init(kVideoRing, kVideoLargest, 1) && audioQueue_->Init(kAudioRing, kAudioLargest, 1) &&
+            videoThread_->Start() && audioThread_->Start();
+  if (!ok) {
+    Stop();
+    return false;
+  }
+  if (!list) {
+    list_->ScanAsync(path_, links_.panel);
+  } else {
+    for (const auto& e : *list) list_->Append(e);
+    platform::PostTo(links_.panel, WM_TS_FILECHANGE);
+  }
+  return reader_->Start(path_);
+}
+
+void CTSChn::Stop() {
+  videoQueue_->Release();
+  audioQueue_->Release();
+  reader_->Stop();
+  videoThread_->Stop(10000);
+  audioThread_->Stop(10000);
+}
+
+int CTSChn::Seek(int a) { return reader_->Seek(a); }
+
+int CTSChn::SetDirection(int direction) { return reader_->SetDirection(direction); }
+
+int CTSChn::PlayAtTime(int64_t t) {
+  for (const auto& e : list_->Entries()) {
+    if (e.endTime <= t) continue;
+    if (e.path == reader_->GetCurFile()) return 0;
+    return reader_->SetPendingFile(e.path);
+  }
+  return 0;
+}
+
+std::string CTSChn::GetCurFile() const { return reader_->GetCurFile(); }
+
+void CTSChn::MarkIn() {
+  std::string path = reader_->GetCurFile();
+  int64_t pos = reader_->CurrentPosition();
+  std::lock_guard lock(markMutex_);
+  markInPath_ = path;
+  markInNumber_ = CFindFilePath::FileNumber(path);
+  markInPos_ = pos;
+  markOutNumber_ = -1;
+  markOutPos_ = -1;
+}
+
+void CTSChn::MarkOut() {
+  std::string path = reader_->GetCurFile();
+  int64_t pos = reader_->CurrentPosition();
+  std::lock_guard lock(markMutex_);
+  markOutPath_ = path;
+  markOutNumber_ = CFindFilePath::FileNumber(path);
+  markOutPos_ = pos;
+}
+
+int CTSChn::MarkInNumber() const { std::lock_guard l(markMutex_); return markInNumber_; }
+std::string CTSChn::MarkInPath() const { std::lock_guard l(markMutex_); return markInPath_; }
+int64_t CTSChn::MarkInPos() const { std::lock_guard l(markMutex_); return markInPos_; }
+int CTSChn::MarkOutNumber() const { std::lock_guard l(markMutex_); return markOutNumber_; }
+std::string CTSChn::MarkOutPath() const { std::lock_guard l(markMutex_); return markOutPath_; }
+int64_t CTSChn::MarkOutPos() const { std::lock_guard l(markMutex_); return markOutPos_; }
+
+void CTSChn::Snapshot(const std::string& pathTemplate, int count) {
+  std::lock_guard lock(snapshotMutex_);
+  snapshot_.pathTemplate = pathTemplate;
+  snapshot_.requested = count;
+  snapshot_.taken = 0;
+}
+
+SnapshotRequest CTSChn::SnapshotState() const {
+  std::lock_guard lock(snapshotMutex_);
+  return snapshot_;
+}
+
+void CTSChn::SnapshotTaken(const SnapshotRequest& served) {
+  std::lock_guard lock(snapshotMutex_);
+  if (snapshot_.pathTemplate != served.pathTemplate || snapshot_.taken != served.taken) return; // replaced meanwhile
+  --snapshot_.requested;
+  ++snapshot_.taken;
+}
+
+void CTSChn::TakeFrameCount() { fps_ = state.shownFrames.exchange(0); }

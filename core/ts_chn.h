@@ -1,0 +1,123 @@
+#pragma once
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "core/buffer.h"
+#include "core/find_file_path.h"
+#include "core/fps_ctrl.h"
+#include "core/playback_state.h"
+#include "core/ts_analyse.h"
+#include "platform/message_target.h"
+
+class CVideoCtx;
+class CAudioCtx;
+class VideoTarget;
+class TelemetryMailbox;
+
+// The windows a channel reports to.
+struct ChannelLinks {
+  platform::MessageTarget* panel = nullptr;      // progress; list scan start and end
+  platform::MessageTarget* mainWindow = nullptr; // telemetry; reader restarts
+  TelemetryMailbox* mailbox = nullptr;           // the application's mailbox when null
+};
+
+// A snapshot request: the video thread takes "requested" pictures, numbering
+// them from taken + 1, into files named after the template.
+struct SnapshotRequest {
+  std::string pathTemplate;
+  int requested = 0;
+  int taken = 0;
+};
+
+// One opened recording (a file, or a card's list of recordings) with
+// everything that plays it: pacing clock, queues, decode threads, recording
+// list and reader. All operations run on the user-interface thread.
+class CTSChn {
+public:
+  static constexpr int kVideoSlots = 30;
+  static constexpr int kAudioSlots = 15;
+  static constexpr int32_t kVideoRing = 2 * 1024 * 1024;
+  static constexpr uint32_t kVideoLargest = 512 * 1024;
+  static constexpr int32_t kAudioRing = 128 * 1024;
+  static constexpr uint32_t kAudioLargest = 16 * 1024;
+
+  explicit CTSChn(const ChannelLinks& links = {});
+  virtual ~CTSChn();
+  CTSChn(const CTSChn&) = delete;
+  CTSChn& operator=(const CTSChn&) = delete;
+
+  void Open(VideoTarget* window, const std::string& path);
+  // Starts the threads and the reader; with a list, the list is the channel's
+  // recording list, otherwise the file's folder is scanned in the background.
+  bool Start(const std::vector<RecordingEntry>* list = nullptr);
+  void Stop();
+
+  int Seek(int a);
+  int SetDirection(int direction);
+  void SetPause(int pause) { state.pause = pause; }
+  int Pause() const { return state.pause; }
+  void SetSpeed(int code) { state.speedCode = code; }
+  int Speed() const { return state.speedCode; }
+  void EnableAudio(bool on) { state.audio = on; }
+  // Plays the recording that covers local time t; 1 when the reader switches.
+  int PlayAtTime(int64_t t);
+  std::string GetCurFile() const;
+
+  void MarkIn();
+  void MarkOut();
+  int MarkInNumber() const;
+  std::string MarkInPath() const;
+  int64_t MarkInPos() const;
+  int MarkOutNumber() const;
+  std::string MarkOutPath() const;
+  int64_t MarkOutPos() const;
+
+  void Snapshot(const std::string& pathTemplate, int count);
+  // The request as a unit (the video thread takes pictures from it).
+  SnapshotRequest SnapshotState() const;
+  // Records one picture taken: requested - 1, taken + 1, unless a new request came meanwhile.
+  void SnapshotTaken(const SnapshotRequest& served);
+
+  // Takes the shown-frame counter (zeroing it) as the frames per second.
+  void TakeFrameCount();
+  int FramesPerSecond() const { return fps_; }
+
+  VideoTarget* VideoWindow() const { return videoWindow_.load(); }
+  CFpsCtrl& FpsCtrl() { return *fpsCtrl_; }
+  CVBuffer2& VideoQueue() { return *videoQueue_; }
+  CABuffer2& AudioQueue() { return *audioQueue_; }
+  CVideoCtx& VideoThread() { return *videoThread_; }
+  CAudioCtx& AudioThread() { return *audioThread_; }
+  CFindFilePath& RecordingList() { return *list_; }
+  CTSAnalyse& Reader() { return *reader_; }
+  const ChannelLinks& Links() const { return links_; }
+
+  PlaybackState state;
+
+private:
+  ChannelLinks links_;
+  std::atomic<VideoTarget*> videoWindow_{nullptr};
+  std::string path_;
+  int fps_ = 0;
+
+  mutable std::mutex markMutex_; // the export job reads the marks from its thread
+  int markInNumber_ = -1, markOutNumber_ = -1;
+  std::string markInPath_, markOutPath_;
+  int64_t markInPos_ = -1, markOutPos_ = -1;
+
+  mutable std::mutex snapshotMutex_;
+  SnapshotRequest snapshot_;
+
+  // Built in this order, destroyed in the reverse order.
+  std::unique_ptr<CFpsCtrl> fpsCtrl_;
+  std::unique_ptr<CVBuffer2> videoQueue_;
+  std::unique_ptr<CVideoCtx> videoThread_;
+  std::unique_ptr<CABuffer2> audioQueue_;
+  std::unique_ptr<CAudioCtx> audioThread_;
+  std::unique_ptr<CFindFilePath> list_;
+  std::unique_ptr<CTSAnalyse> reader_;
+};
