@@ -45,29 +45,37 @@ bool ParsePesHeader(const uint8_t* buf, size_t len, PesHeader& out) {
 
 int FindFrameKind(const uint8_t* es, size_t len, size_t* start) {
   size_t sps = SIZE_MAX;
-  for (size_t i = 0; i + 10 <= len; ++i) {
-    if (es[i + 3] > 1) { // fast skip: no start code can end at i + 3
+  // i indexes the 00 00 01 of a start code; a zero before it makes it a
+  // four-byte code, and the frame then starts at that zero.
+  for (size_t i = 0; i + 9 <= len;) {
+    const uint8_t c = es[i + 2];
+    if (c > 1) { // no start code can have its 01 at i, i + 1 or i + 2
       i += 3;
       continue;
     }
-    if (es[i] != 0 || es[i + 1] != 0 || es[i + 2] != 0 || es[i + 3] != 1) continue;
-    switch (es[i + 4]) {
+    if (c != 1 || es[i] != 0 || es[i + 1] != 0) {
+      ++i;
+      continue;
+    }
+    const size_t code = i > 0 && es[i - 1] == 0 ? i - 1 : i;
+    switch (es[i + 3]) {
       case 0x25:
       case 0x65:
-        *start = sps != SIZE_MAX ? sps : i;
+        *start = sps != SIZE_MAX ? sps : code;
         return kFrameKey;
       case 0x01:
       case 0x21:
       case 0x41:
       case 0x61:
-        *start = sps != SIZE_MAX ? sps : i;
+        *start = sps != SIZE_MAX ? sps : code;
         return kFrameOther;
       case 0x27:
       case 0x67:
-        if (sps == SIZE_MAX) sps = i;
+        if (sps == SIZE_MAX) sps = code;
         break;
       default: break;
     }
+    i += 3;
   }
   return kFrameNone;
 }

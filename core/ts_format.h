@@ -43,10 +43,11 @@ struct PesHeader {
 // its header (len <= 9 + header data length).
 bool ParsePesHeader(const uint8_t* buf, size_t len, PesHeader& out);
 
-// The H.264 frame kind of an elementary stream: the first four-byte start code
-// followed by a slice of a key frame (0x25, 0x65) or another frame (0x01,
-// 0x21, 0x41, 0x61). A sequence parameter set (0x27, 0x67) met before it
-// moves the frame's start back to the set's start code. Returns kFrameKey,
+// The H.264 frame kind of an elementary stream: the first start code followed
+// by a slice of a key frame (0x25, 0x65) or another frame (0x01, 0x21, 0x41,
+// 0x61). A sequence parameter set (0x27, 0x67) met before it moves the
+// frame's start back to the set's start code. Cameras write four-byte start
+// codes; other muxers also write three-byte ones, and both are recognised. Returns kFrameKey,
 // kFrameOther or kFrameNone; *start receives the offset the frame starts at.
 int FindFrameKind(const uint8_t* es, size_t len, size_t* start);
 
