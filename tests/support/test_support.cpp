@@ -117,4 +117,23 @@ int Run(const std::string& command, std::string* out) {
   return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
+namespace {
+std::string ShellQuote(const std::string& s) {
+  std::string q = "'";
+  for (char c : s) q += c == '\'' ? std::string("'\\''") : std::string(1, c);
+  return q + "'";
+}
+} // namespace
+
+std::string MakeSampleCard(const std::string& outDir, const std::string& extraArgs) {
+  const std::string command = ShellQuote(BinDir() + "velmora-sample-card") + " --out " + ShellQuote(outDir) +
+                              " --quiet " + extraArgs + " 2>&1";
+  std::string output;
+  int status = Run(command, &output);
+  if (status != 0)
+    throw std::runtime_error("velmora-sample-card failed (exit status " + std::to_string(status) + "): " + command +
+                             "\n" + output);
+  return outDir + "/DCIM/100MEDIA";
+}
+
 } // namespace testsupport

@@ -83,4 +83,11 @@ std::string BinDir();
 // given, what it printed on standard output.
 int Run(const std::string& command, std::string* out = nullptr);
 
+// Makes a card of sample recordings with the project's own camera (velmora-sample-card
+// from BinDir(), tools/sample_card/): runs it with "--out outDir --quiet" and the extra
+// arguments (shell syntax, e.g. "--files 2 --seconds 3 --size 320x240"; see the tool's
+// --help) and returns outDir + "/DCIM/100MEDIA". Throws std::runtime_error with the
+// tool's messages when it fails.
+std::string MakeSampleCard(const std::string& outDir, const std::string& extraArgs = "");
+
 } // namespace testsupport
