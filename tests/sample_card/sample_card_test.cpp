@@ -1,4 +1,4 @@
-// velmora-sample-card (tools/sample_card/): the recordings it writes are what Part 1.2
+// velmora-sample-card (tools/sample_card/): the recordings it writes are what the reader
 // reads, FFmpeg reads them as one program with the three streams, names, lengths and
 // last-write times follow the options, the output is reproducible, and the frame
 // numbers and the tone come back out of the decoded streams.
@@ -75,7 +75,7 @@ std::map<std::string, std::string> Probe(const std::string& path) {
   return m;
 }
 
-// The PES packets of one PID, reassembled as Part 1.2 does, with their PTS and DTS (ticks).
+// The PES packets of one PID, reassembled as the reader does, with their PTS and DTS (ticks).
 struct Pes {
   std::string es;
   int64_t pts = -1, dts = -1;
@@ -120,7 +120,7 @@ std::string Xor(const std::string& sentence) { // NMEA checksum, computed here i
 } // namespace
 
 // Names, last-write times, read-only file, the program as ffprobe sees it, the stream
-// layout Part 1.2 reads, and the telemetry texts.
+// layout the reader needs, and the telemetry texts.
 TEST(SampleCard, WritesTheRecordingsAsTheCameraDoes) {
   TempDir dir;
   const std::string media = MakeSampleCard(dir.path(), "--files 3 --seconds 2 --size 320x240 --gop 15 "
@@ -161,7 +161,7 @@ TEST(SampleCard, WritesTheRecordingsAsTheCameraDoes) {
   EXPECT_EQ(m["streams.stream.2.nb_read_packets"], "2");
   EXPECT_NEAR(std::stod(m["format.duration"]), 2.0, 0.05);
 
-  // What Part 1.2 relies on: an access unit per PES with PTS from 0, 4-byte start
+  // What the reader relies on: an access unit per PES with PTS from 0, 4-byte start
   // codes, SPS before each IDR every --gop frames.
   const std::string bytes = ReadFile(first);
   ASSERT_EQ(bytes.size() % 188, 0u);

@@ -1,6 +1,6 @@
 // velmora-sample-card: the project's own dash camera. Writes a card folder
 // OUT/DCIM/100MEDIA/ of numbered transport-stream recordings (H.264, AAC, telemetry),
-// as Part 1.2 of the specification reads them. Run with --help for the options.
+// as the player's reader reads them. Run with --help for the options.
 #include <charconv>
 #include <cstdio>
 #include <cstring>

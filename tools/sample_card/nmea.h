@@ -1,5 +1,5 @@
 #pragma once
-// Telemetry texts of the sample card, in the form Part 4.1's parser accepts.
+// Telemetry texts of the sample card, in the form the telemetry parser accepts.
 #include <cstdint>
 #include <ctime>
 #include <string>

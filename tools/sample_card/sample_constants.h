@@ -5,7 +5,7 @@
 
 namespace samplegen {
 
-// Transport stream layout (Part 1.2 of the specification reads it).
+// Transport stream layout, as the player's reader expects it.
 constexpr uint16_t kProgramNumber = 1;
 constexpr uint16_t kPmtPid = 0x0100;
 constexpr uint16_t kVideoPid = 0x1011;     // H.264, stream type 0x1B; carries the PCR
