@@ -56,8 +56,11 @@ public:
 protected:
   // Waits on the room event while the queue is full (the lock must not be held).
   void WaitForRoom();
+public:
   // IsFull under the derived class's lock.
   virtual bool IsFullLocked() { return IsFull(); }
+
+protected:
 
   platform::AutoResetEvent roomEvent_;
   std::atomic<int> blockingMode_{0};
@@ -97,8 +100,6 @@ public:
   int LockedHeadPos();
   void SetGopState(int state);
   int GopState();
-
-protected:
   bool IsFullLocked() override;
 
 private:
@@ -113,7 +114,5 @@ public:
   void Clear() override;
   bool Push(FrameDesc& d) override;
   bool Pop(FrameDesc& d) override;
-
-protected:
   bool IsFullLocked() override;
 };

@@ -35,11 +35,7 @@ void CTSAnalyse::Stop() {
   if (thread_.joinable()) thread_.join();
   CloseFile();
   streamsKnown_ = false;
-  programs_.clear();
-  streams_.clear();
-  videoPes_.reset();
-  audioPes_.reset();
-  telemetryPes_.reset();
+  demux_.reset();
 }
 
 bool CTSAnalyse::OpenFile(int direction) {
@@ -101,12 +97,8 @@ void CTSAnalyse::SetCurrentPath(const std::string& path) {
 }
 
 int CTSAnalyse::Run() {
-  if (!videoPes_) videoPes_.reset(new uint8_t[kPesCapacity]);
-  if (!audioPes_) audioPes_.reset(new uint8_t[kPesCapacity]);
-  if (!telemetryPes_) telemetryPes_.reset(new uint8_t[kPesCapacity]);
-  videoCount_ = audioCount_ = telemetryCount_ = 0;
-  file_.DropWindow(direction_ == 1);
-  reverseTailSeen_ = false;
+  if (!demux_) demux_ = std::make_unique<TsDemux>();
+  Drop();
   rateMeasured_ = false;
   rateCounter_ = -1;
   rateSpan_ = 30;
@@ -182,7 +174,7 @@ void CTSAnalyse::ReadBackwardBlock() {
   }
   position_ = file_.Position();
   platform::PostTo(links_.panel, WM_TS_PROGRESS, static_cast<uintptr_t>(ProgressPermille()));
-  file_.WalkBackward([this](const uint8_t* p) { return HandlePacket(p); },
+  file_.WalkBackward([this](const uint8_t* p) { return HandleReversePacket(p); },
                      [this] { return running_.load(std::memory_order_relaxed) && !DirectionRequested(); });
 }
 
@@ -194,81 +186,49 @@ int CTSAnalyse::ProgressPermille() const {
 }
 
 bool CTSAnalyse::HandlePacket(const uint8_t* packet) {
-  TsPacket p;
-  if (!ParseTsPacket(packet, p)) return true;
-  if (!StreamsKnown()) {
-    HandleTables(p);
-    if (!StreamsKnown()) return true;
-  }
-  const auto len = static_cast<size_t>(p.payloadLength);
-  const bool forward = direction_.load(std::memory_order_relaxed) == 0;
-  if (p.pid == pids_.video) {
-    if (forward) {
-      if (p.unitStart) {
-        CutVideo(videoPes_.get(), videoCount_, links_.state->speedCode.load(std::memory_order_relaxed) == kSpeedStep);
-        videoCount_ = 0;
-      }
-      if (videoCount_ + len <= kPesCapacity) {
-        std::memcpy(videoPes_.get() + videoCount_, p.payload, len);
-        videoCount_ += len;
-      }
-      return true;
+  const bool keyOnly = links_.state->speedCode.load(std::memory_order_relaxed) == kSpeedStep;
+  demux_->Feed(packet, [&](TsStream stream, const uint8_t* pes, size_t len) {
+    switch (stream) {
+      case TsStream::Video: CutVideo(pes, len, keyOnly); break;
+      case TsStream::Audio: CutAudio(pes, len); break;
+      case TsStream::Telemetry: CutTelemetry(pes, len); break;
     }
-    // Reverse: the buffer fills from its end towards its start.
-    if (videoCount_ + len <= kPesCapacity) {
-      videoCount_ += len;
-      std::memcpy(videoPes_.get() + kPesCapacity - videoCount_, p.payload, len);
-    }
-    if (p.unitStart) {
-      if (!reverseTailSeen_) {
-        // The first PES met going backwards was entered in its middle: its
-        // tail lies beyond where reading began, so it is not a whole frame.
-        reverseTailSeen_ = true;
-      } else {
-        std::memmove(videoPes_.get(), videoPes_.get() + kPesCapacity - videoCount_, videoCount_);
-        if (CutVideo(videoPes_.get(), videoCount_, true)) {
-          Drop();
-          return false; // the rest of this block is not read
-        }
-      }
-      videoCount_ = 0;
-    }
-    return true;
-  }
-  if (!forward) return true;
-  if (p.pid == pids_.audio) {
-    if (p.unitStart) {
-      CutAudio(audioPes_.get(), audioCount_);
-      audioCount_ = 0;
-    }
-    if (audioCount_ + len <= kPesCapacity) {
-      std::memcpy(audioPes_.get() + audioCount_, p.payload, len);
-      audioCount_ += len;
-    }
-  } else if (p.pid == pids_.telemetry) {
-    if (p.unitStart) {
-      CutTelemetry(telemetryPes_.get(), telemetryCount_);
-      telemetryCount_ = 0;
-    }
-    if (telemetryCount_ + len <= kPesCapacity) {
-      std::memcpy(telemetryPes_.get() + telemetryCount_, p.payload, len);
-      telemetryCount_ += len;
-    }
-  }
+  });
+  if (!streamsKnown_.load(std::memory_order_relaxed) && demux_->StreamsKnown())
+    streamsKnown_.store(true, std::memory_order_release);
   return true;
 }
 
-void CTSAnalyse::HandleTables(const TsPacket& p) {
-  if (!p.unitStart) return;
-  if (p.pid == 0 && programs_.empty()) {
-    programs_ = ParsePat(p.payload, p.payloadLength);
-  } else if (!programs_.empty() && p.pid == programs_.front().mapPid && streams_.empty()) {
-    streams_ = ParsePmt(p.payload, p.payloadLength);
+// Reverse reading: only video is assembled, from the end of the buffer
+// towards its start; a PES is complete when its first packet is met.
+bool CTSAnalyse::HandleReversePacket(const uint8_t* packet) {
+  TsPacket p;
+  if (!ParseTsPacket(packet, p)) return true;
+  if (!demux_->StreamsKnown()) {
+    if (demux_->LearnTables(p)) streamsKnown_.store(true, std::memory_order_release);
+    return true;
   }
-  if (!streams_.empty()) {
-    pids_ = PidsFromStreams(streams_);
-    streamsKnown_.store(true, std::memory_order_release);
+  if (p.pid != demux_->Pids().video) return true;
+  uint8_t* buf = demux_->VideoBuffer();
+  const auto len = static_cast<size_t>(p.payloadLength);
+  if (reverseCount_ + len <= TsDemux::kPesCapacity) {
+    reverseCount_ += len;
+    std::memcpy(buf + TsDemux::kPesCapacity - reverseCount_, p.payload, len);
   }
+  if (!p.unitStart) return true;
+  if (!reverseTailSeen_) {
+    // The first PES met going backwards was entered in its middle: its tail
+    // lies beyond where reading began, so it is not a whole frame.
+    reverseTailSeen_ = true;
+  } else {
+    std::memmove(buf, buf + TsDemux::kPesCapacity - reverseCount_, reverseCount_);
+    if (CutVideo(buf, reverseCount_, true)) {
+      Drop();
+      return false; // the rest of this block is not read
+    }
+  }
+  reverseCount_ = 0;
+  return true;
 }
 
 bool CTSAnalyse::CutVideo(const uint8_t* pes, size_t len, bool keyOnly) {
@@ -347,7 +307,8 @@ void CTSAnalyse::Flush() {
 
 void CTSAnalyse::Drop() {
   file_.DropWindow(direction_ == 1);
-  videoCount_ = audioCount_ = telemetryCount_ = 0;
+  if (demux_) demux_->Drop();
+  reverseCount_ = 0;
   reverseTailSeen_ = false;
 }
 

@@ -9,6 +9,7 @@
 
 #include "core/buffer.h"
 #include "core/playback_state.h"
+#include "core/ts_demux.h"
 #include "core/ts_file.h"
 #include "core/ts_format.h"
 #include "platform/event.h"
@@ -35,8 +36,6 @@ constexpr int64_t kSeekNextFile = -1002;
 // start, in reverse) of a recording it goes on with the neighbouring number.
 class CTSAnalyse {
 public:
-  static constexpr size_t kPesCapacity = 1 << 20;
-
   explicit CTSAnalyse(const ReaderLinks& links);
   virtual ~CTSAnalyse();
   CTSAnalyse(const CTSAnalyse&) = delete;
@@ -76,7 +75,7 @@ private:
   void ReadForwardBlock();
   void ReadBackwardBlock();
   bool HandlePacket(const uint8_t* packet);
-  void HandleTables(const TsPacket& p);
+  bool HandleReversePacket(const uint8_t* packet);
   // Cuts the video PES in the buffer; true when it was a key frame.
   bool CutVideo(const uint8_t* pes, size_t len, bool keyOnly);
   void CutAudio(const uint8_t* pes, size_t len);
@@ -119,12 +118,9 @@ private:
 
   // Reader-thread state.
   TsFile file_;
-  StreamPids pids_;
-  std::vector<ProgramEntry> programs_;
-  std::vector<StreamEntry> streams_;
-  std::unique_ptr<uint8_t[]> videoPes_, audioPes_, telemetryPes_;
-  size_t videoCount_ = 0, audioCount_ = 0, telemetryCount_ = 0;
-  bool reverseTailSeen_ = false; // reverse: a PES start has been met since the last drop
+  std::unique_ptr<TsDemux> demux_; // program tables and PES buffers, from thread start to Stop
+  size_t reverseCount_ = 0;        // reverse: video bytes at the end of the demuxer's video buffer
+  bool reverseTailSeen_ = false;   // reverse: a PES start has been met since the last drop
   FrameDesc videoDesc_, audioDesc_;
   bool rateMeasured_ = false;
   int rateCounter_ = -1;

@@ -137,7 +137,7 @@ TEST_F(ChannelTest, DeletingAChannelWhoseReaderIsBlockedEndsPromptly) {
     chn->SetPause(pause);
     ASSERT_TRUE(chn->Start());
     // The video thread takes 30 pictures a second; the reader soon waits on a full queue.
-    ASSERT_TRUE(Eventually([&] { return chn->VideoQueue().GopState() > 0 && chn->VideoQueue().IsFull(); }));
+    ASSERT_TRUE(Eventually([&] { return chn->VideoQueue().GopState() > 0 && chn->VideoQueue().IsFullLocked(); }));
     auto start = std::chrono::steady_clock::now();
     chn.reset();
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2));

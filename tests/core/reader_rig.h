@@ -23,6 +23,7 @@ struct Arrived {
   double pts;
   int size;
   int permille;
+  int seq; // order of arrival over both queues
 };
 
 class ReaderRig {
@@ -103,13 +104,13 @@ private:
         if (videoQueue.Pop(d)) {
           any = true;
           std::lock_guard lock(mutex_);
-          video_.push_back({d.nType, d.nFps, d.nSpeed, d.dPts, d.nSize, d.nPosPermille});
+          video_.push_back({d.nType, d.nFps, d.nSpeed, d.dPts, d.nSize, d.nPosPermille, seq_++});
           if (paceMs_ > 0) std::this_thread::sleep_for(std::chrono::milliseconds(paceMs_));
         }
         if (audioQueue.Pop(d)) {
           any = true;
           std::lock_guard lock(mutex_);
-          audio_.push_back({d.nType, d.nFps, d.nSpeed, d.dPts, d.nSize, d.nPosPermille});
+          audio_.push_back({d.nType, d.nFps, d.nSpeed, d.dPts, d.nSize, d.nPosPermille, seq_++});
         }
       }
       if (any) cv_.notify_all();
@@ -124,6 +125,7 @@ private:
   std::atomic<bool> done_{false};
   std::atomic<bool> hold_{false};
   std::atomic<int> paceMs_{0};
+  int seq_ = 0;
 };
 
 // The video PES of a file as they start in it: byte offset of the packet, time stamp, key frame.

@@ -112,8 +112,12 @@ TEST_F(ReaderTest, StepSpeedAndReverseDeliverKeyFramesOnly) {
   back.Hold(false);
   ASSERT_TRUE(back.WaitVideo(8));
   back.WaitQuiet();
+  // A frame the reader was pushing when the request came may still arrive
+  // first; reverse frames carry a negative speed.
   auto video = back.Video();
-  EXPECT_TRUE(back.Audio().empty());
+  while (!video.empty() && video.front().speed > 0) video.erase(video.begin());
+  ASSERT_GE(video.size(), 6u);
+  for (const auto& a : back.Audio()) EXPECT_LT(a.seq, video.front().seq) << "no audio in reverse";
   EXPECT_EQ(back.mainWindow.Count(WM_TS_TELEMETRY), telemetry);
   EXPECT_EQ(back.mainWindow.Count(WM_TS_FILECHANGE), 2u) << "the seek and the direction change";
   double last = 1e9;
