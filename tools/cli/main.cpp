@@ -1,0 +1,42 @@
+// velmora-cli: the player's pipeline from the command line.
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "tools/cli/commands.h"
+
+namespace {
+
+void Usage(FILE* to) {
+  std::fputs(
+      "Usage: velmora-cli COMMAND [ARGS]\n"
+      "\n"
+      "  telemetry [--gpx|--csv] [-o OUT] FILE-or-FOLDER...\n"
+      "      Writes the GPS track of recordings as GPX 1.1 (default) or CSV, to OUT or\n"
+      "      standard output; a folder's recordings are taken in number order.\n"
+      "  list FOLDER\n"
+      "      Lists the recordings of a folder: number, start and end time, duration,\n"
+      "      read-only, path.\n"
+      "  export --from FILE:BYTE --to FILE:BYTE OUTPUT\n"
+      "      Saves the stretch between two marks as a transport stream, or as an AVI\n"
+      "      file when OUTPUT ends in .avi.\n",
+      to);
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+  if (argc < 2 || !std::strcmp(argv[1], "--help") || !std::strcmp(argv[1], "-h")) {
+    Usage(argc < 2 ? stderr : stdout);
+    return argc < 2 ? 2 : 0;
+  }
+  std::string command = argv[1];
+  std::vector<std::string> args(argv + 2, argv + argc);
+  if (command == "telemetry") return RunTelemetry(args);
+  if (command == "list") return RunList(args);
+  if (command == "export") return RunExport(args);
+  std::fprintf(stderr, "velmora-cli: unknown command '%s'\n\n", command.c_str());
+  Usage(stderr);
+  return 2;
+}
