@@ -97,6 +97,12 @@ void CTSAnalyse::SetCurrentPath(const std::string& path) {
 }
 
 int CTSAnalyse::Run() {
+  BeginReading();
+  while (running_.load(std::memory_order_relaxed)) OnePass();
+  return 0;
+}
+
+void CTSAnalyse::BeginReading() {
   if (!demux_) demux_ = std::make_unique<TsDemux>();
   Drop();
   rateMeasured_ = false;
@@ -104,8 +110,6 @@ int CTSAnalyse::Run() {
   rateSpan_ = 30;
   videoQueue_->Flush(&videoDesc_);
   audioQueue_->Flush(&audioDesc_);
-  while (running_.load(std::memory_order_relaxed)) OnePass();
-  return 0;
 }
 
 void CTSAnalyse::OnePass() {

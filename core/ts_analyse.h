@@ -69,9 +69,14 @@ protected:
   virtual bool OpenFile(int direction);
   virtual void CloseFile();
   virtual int Run();
+  // The parts of Run: setting up the buffers and the queues' write positions,
+  // and one pass of the loop. A test may drive them on its own thread.
+  void BeginReading();
+  void OnePass();
+
+  std::atomic<bool> running_{false};
 
 private:
-  void OnePass();
   void ReadForwardBlock();
   void ReadBackwardBlock();
   bool HandlePacket(const uint8_t* packet);
@@ -95,7 +100,6 @@ private:
   CABuffer2* audioQueue_ = nullptr;
 
   std::thread thread_;
-  std::atomic<bool> running_{false};
   platform::AutoResetEvent wake_; // cuts the idle wait at the end of the last recording
 
   // Requests from the user interface, taken at the start of a pass.

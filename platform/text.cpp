@@ -123,27 +123,67 @@ std::string_view TrimSpaces(std::string_view s) {
 
 namespace platform {
 
+namespace {
+bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f'; }
+bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+} // namespace
+
 double ParseDecimalPrefix(std::string_view text, size_t* used) {
+  if (used) *used = 0;
   size_t i = 0;
-  auto isBlank = [](char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f'; };
-  while (i < text.size() && isBlank(text[i])) ++i;
+  const size_t n = text.size();
+  while (i < n && IsBlank(text[i])) ++i;
   bool negative = false;
-  if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
-  // from_chars takes no sign of its own and no leading '+'.
+  if (i < n && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
+
+  // Mantissa: digits, optional '.', digits; at least one digit in all.
+  const size_t mantissaStart = i;
+  size_t intDigits = 0, fracDigits = 0;
+  while (i < n && IsDigit(text[i])) ++i, ++intDigits;
+  const size_t intEnd = i;
+  if (i < n && text[i] == '.') {
+    size_t j = i + 1;
+    while (j < n && IsDigit(text[j])) ++j, ++fracDigits;
+    if (intDigits + fracDigits > 0) i = j;
+  }
+  if (intDigits + fracDigits == 0) return 0.0;
+
+  // Exponent, only when at least one digit follows.
+  int64_t exponent = 0;
+  if (i < n && (text[i] == 'e' || text[i] == 'E')) {
+    size_t j = i + 1;
+    bool expNegative = false;
+    if (j < n && (text[j] == '+' || text[j] == '-')) expNegative = text[j++] == '-';
+    if (j < n && IsDigit(text[j])) {
+      while (j < n && IsDigit(text[j])) {
+        if (exponent < 1000000000) exponent = exponent * 10 + (text[j] - '0');
+        ++j;
+      }
+      if (expNegative) exponent = -exponent;
+      i = j;
+    }
+  }
+  const size_t end = i;
+
   double value = 0;
-  auto [end, ec] = std::from_chars(text.data() + i, text.data() + text.size(), value, std::chars_format::general);
-  if (end == text.data() + i) { // no number at all
-    if (used) *used = 0;
-    return 0.0;
+  auto result = std::from_chars(text.data() + mantissaStart, text.data() + end, value, std::chars_format::general);
+  if (result.ec == std::errc::result_out_of_range) {
+    // Overflow or underflow: decide by the decimal magnitude of the number.
+    int64_t magnitude;
+    size_t k = mantissaStart;
+    while (k < intEnd && text[k] == '0') ++k;
+    if (k < intEnd) {
+      magnitude = static_cast<int64_t>(intEnd - k) - 1;
+    } else {
+      size_t f = intEnd + 1, zeros = 0;
+      while (f < end && text[f] == '0') ++f, ++zeros;
+      magnitude = -static_cast<int64_t>(zeros) - 1;
+    }
+    value = magnitude + exponent > 0 ? HUGE_VAL : 0.0;
+  } else if (result.ec != std::errc() || result.ptr != text.data() + end) {
+    value = 0; // cannot happen for the checked form above
   }
-  if (ec == std::errc::result_out_of_range) {
-    // Keep strtod's answers: huge values saturate, tiny ones become 0.
-    bool tiny = false;
-    for (const char* p = text.data() + i; p < end; ++p)
-      if (*p == 'e' || *p == 'E') { tiny = p + 1 < end && p[1] == '-'; break; }
-    value = tiny ? 0.0 : HUGE_VAL;
-  }
-  if (used) *used = static_cast<size_t>(end - text.data());
+  if (used) *used = end;
   return negative ? -value : value;
 }
 

@@ -5,10 +5,9 @@
 #include <cstdint>
 #include <mutex>
 
-namespace {
+#include "platform/text.h"
 
-bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f'; }
-bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+namespace {
 
 // The process-wide G-sensor triple. Written by the parser (user-interface
 // thread), read by whoever draws the graph.
@@ -17,64 +16,7 @@ GSensorTriple g_sensor;
 
 } // namespace
 
-double ReadDecimal(std::string_view text, size_t* used) {
-  if (used) *used = 0;
-  size_t i = 0;
-  const size_t n = text.size();
-  while (i < n && IsBlank(text[i])) ++i;
-  bool negative = false;
-  if (i < n && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
-
-  // Mantissa: digits, optional '.', digits; at least one digit in all.
-  const size_t mantissaStart = i;
-  size_t intDigits = 0, fracDigits = 0;
-  while (i < n && IsDigit(text[i])) ++i, ++intDigits;
-  const size_t intEnd = i;
-  if (i < n && text[i] == '.') {
-    size_t j = i + 1;
-    while (j < n && IsDigit(text[j])) ++j, ++fracDigits;
-    if (intDigits + fracDigits > 0) i = j;
-  }
-  if (intDigits + fracDigits == 0) return 0.0;
-
-  // Exponent, only when at least one digit follows.
-  int64_t exponent = 0;
-  if (i < n && (text[i] == 'e' || text[i] == 'E')) {
-    size_t j = i + 1;
-    bool expNegative = false;
-    if (j < n && (text[j] == '+' || text[j] == '-')) expNegative = text[j++] == '-';
-    if (j < n && IsDigit(text[j])) {
-      while (j < n && IsDigit(text[j])) {
-        if (exponent < 1000000000) exponent = exponent * 10 + (text[j] - '0');
-        ++j;
-      }
-      if (expNegative) exponent = -exponent;
-      i = j;
-    }
-  }
-  const size_t end = i;
-
-  double value = 0;
-  auto result = std::from_chars(text.data() + mantissaStart, text.data() + end, value, std::chars_format::general);
-  if (result.ec == std::errc::result_out_of_range) {
-    // Overflow or underflow: decide by the decimal magnitude of the number.
-    int64_t magnitude;
-    size_t k = mantissaStart;
-    while (k < intEnd && text[k] == '0') ++k;
-    if (k < intEnd) {
-      magnitude = static_cast<int64_t>(intEnd - k) - 1;
-    } else {
-      size_t f = intEnd + 1, zeros = 0;
-      while (f < end && text[f] == '0') ++f, ++zeros;
-      magnitude = -static_cast<int64_t>(zeros) - 1;
-    }
-    value = magnitude + exponent > 0 ? HUGE_VAL : 0.0;
-  } else if (result.ec != std::errc() || result.ptr != text.data() + end) {
-    value = 0; // cannot happen for the checked form above
-  }
-  if (used) *used = end;
-  return negative ? -value : value;
-}
+double ReadDecimal(std::string_view text, size_t* used) { return platform::ParseDecimalPrefix(text, used); }
 
 std::string_view TelemetryText(std::string_view buffer) {
   size_t zero = buffer.find('\0');

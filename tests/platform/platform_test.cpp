@@ -2,6 +2,7 @@
 #include <sys/stat.h>
 #include <utime.h>
 
+#include <cmath>
 #include <cstdlib>
 
 #include "platform/event.h"
@@ -100,7 +101,7 @@ TEST(Text, DecimalReadingIgnoresLocaleAndStopsAtTheEnd) {
     size_t used;
   } cases[] = {
       {"121.5", 121.5, 5},   {"  -0.0052x", -0.0052, 9}, {"+3e2", 300, 4}, {"abc", 0, 0},
-      {"", 0, 0},            {"1.5", 1.5, 3},            {"12", 12, 2},
+      {"", 0, 0},            {"1.5", 1.5, 3},            {"12", 12, 2}, {"--5", 0, 0}, {"1e999", HUGE_VAL, 5},
   };
   for (const auto& c : cases) {
     size_t used = 99;
