@@ -211,11 +211,19 @@ CodecPtr OpenVideoEncoder(const CardOptions& o, std::string* error) {
   c->color_trc = AVCOL_TRC_SMPTE170M;
   c->flags |= AV_CODEC_FLAG_BITEXACT;
   av_opt_set(c->priv_data, "preset", "veryfast", 0);
-  av_opt_set(c->priv_data, "crf", "23", 0);
   // Key frames exactly every gop frames, each an IDR with SPS and PPS before it;
   // an access unit delimiter opens every access unit.
-  av_opt_set(c->priv_data, "x264-params",
-             "scenecut=0:open-gop=0:aud=1:repeat-headers=1:b-pyramid=none:b-adapt=0:sliced-threads=0", 0);
+  std::string params = "scenecut=0:open-gop=0:aud=1:repeat-headers=1:b-pyramid=none:b-adapt=0:sliced-threads=0";
+  if (o.bitrateKbps > 0) {
+    // A constant bit rate, padded with filler data as a camera's encoder does.
+    c->bit_rate = c->rc_max_rate = int64_t{o.bitrateKbps} * 1000;
+    c->rc_min_rate = c->bit_rate;
+    c->rc_buffer_size = static_cast<int>(c->bit_rate / 2);
+    params += ":nal-hrd=cbr:filler=1";
+  } else {
+    av_opt_set(c->priv_data, "crf", "23", 0);
+  }
+  av_opt_set(c->priv_data, "x264-params", params.c_str(), 0);
   int rc = avcodec_open2(c.get(), codec, nullptr);
   if (rc < 0) {
     *error = "cannot open the H.264 encoder: " + AvError(rc);

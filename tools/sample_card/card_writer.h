@@ -20,6 +20,7 @@ struct CardOptions {
   uint32_t seed = 1;         // the route's seed
   int firstNumber = 1;       // sequence number of the first recording
   int noFixSeconds = 0;      // the card's first seconds have no GPS fix (status V)
+  int bitrateKbps = 0;       // constant video bit rate (filler included); 0: constant quality
   bool quiet = false;        // print nothing on success
 };
 

@@ -33,6 +33,8 @@ void Usage(FILE* to) {
       "  --first-number N          sequence number of the first recording (0-9999, default %d)\n"
       "  --no-telemetry            write no telemetry stream\n"
       "  --no-fix-seconds N        the card's first N seconds have no GPS fix (default 0)\n"
+      "  --bitrate KBPS            constant video bit rate, as cameras record (100-100000;\n"
+      "                            default: constant quality, far fewer bits)\n"
       "  --read-only K             make the K-th recording (1 = first) read-only\n"
       "  --seed N                  seed of the GPS route (0-4294967295, default %u)\n"
       "  --quiet                   print nothing on success\n"
@@ -154,6 +156,8 @@ int main(int argc, char** argv) {
       o.noFixSeconds = static_cast<int>(ParseInt(arg, needValue(), 0, 3600000));
     } else if (arg == "--read-only") {
       o.readOnly = static_cast<int>(ParseInt(arg, needValue(), 1, 1000));
+    } else if (arg == "--bitrate") {
+      o.bitrateKbps = static_cast<int>(ParseInt(arg, needValue(), 100, 100000));
     } else if (arg == "--seed") {
       o.seed = static_cast<uint32_t>(ParseInt(arg, needValue(), 0, 4294967295LL));
     } else if (arg == "--quiet" || arg == "-q") {
