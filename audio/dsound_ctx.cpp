@@ -53,11 +53,11 @@ uint32_t CDSoundCtx::NextBlockFor(uint32_t writeOffset, bool cursorsKnown, uint3
 
 bool CDSoundCtx::BlockDueNow(platform::SoundBuffer& buffer, uint32_t writeOffset) {
   uint32_t play = 0, write = 0;
-  return buffer.GetCurrentPosition(play, write) && BlockDueNowFor(writeOffset, play);
+  return buffer.GetCurrentPosition(play, write) && BlockDueNowFor(writeOffset, write);
 }
 
-bool CDSoundCtx::BlockDueNowFor(uint32_t writeOffset, uint32_t playCursor) {
-  uint32_t ahead = (writeOffset + kBufferBytes - playCursor % kBufferBytes) % kBufferBytes;
+bool CDSoundCtx::BlockDueNowFor(uint32_t writeOffset, uint32_t writeCursor) {
+  uint32_t ahead = (writeOffset + kBufferBytes - writeCursor % kBufferBytes) % kBufferBytes;
   return ahead <= kBlockBytes + kBlockBytes / 2;
 }
 

@@ -48,9 +48,10 @@ public:
                                bool* resynchronised = nullptr);
   // Whether the block at writeOffset must be written now rather than at the
   // next notification: it starts no more than one and a half blocks after the
-  // play cursor, so the notification would come too late for it.
+  // device's write cursor, so the next notification would come too late for
+  // it. (Used to catch up after a resync.)
   static bool BlockDueNow(platform::SoundBuffer& buffer, uint32_t writeOffset);
-  static bool BlockDueNowFor(uint32_t writeOffset, uint32_t playCursor);
+  static bool BlockDueNowFor(uint32_t writeOffset, uint32_t writeCursor);
   // Rewinds the buffer to 0 and plays it looping.
   static bool StartLooping(platform::SoundBuffer& buffer);
 

@@ -1,0 +1,149 @@
+#pragma once
+// Helpers of the audio tests: the audio frames of a recording, a producer that
+// feeds them to an audio queue as the reader does, environment settings, and
+// measures of a stretch of 16-bit sound.
+#include <algorithm>
+#include <atomic>
+#include <cmath>
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <optional>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "core/buffer.h"
+#include "core/ts_format.h"
+#include "tests/support/test_support.h"
+#include "tools/sample_card/sample_constants.h"
+
+namespace audiorig {
+
+// The AAC payloads of the audio PES of a recording, in order.
+inline std::vector<std::string> AudioFrames(const std::string& tsPath) {
+  const std::string bytes = testsupport::ReadFile(tsPath);
+  std::vector<std::string> frames;
+  std::string pes;
+  auto cut = [&] {
+    PesHeader h;
+    if (!pes.empty() && ParsePesHeader(reinterpret_cast<const uint8_t*>(pes.data()), pes.size(), h))
+      frames.push_back(pes.substr(h.payloadOffset));
+    pes.clear();
+  };
+  for (size_t at = 0; at + 188 <= bytes.size(); at += 188) {
+    TsPacket t;
+    if (!ParseTsPacket(reinterpret_cast<const uint8_t*>(bytes.data() + at), t) || t.pid != samplegen::kAudioPid)
+      continue;
+    if (t.unitStart) cut();
+    pes.append(reinterpret_cast<const char*>(t.payload), static_cast<size_t>(t.payloadLength));
+  }
+  cut();
+  return frames;
+}
+
+// Pushes frames into an audio queue from a thread of its own, blocking while
+// the queue is full, as the reader does. The queue must be initialised.
+class Feeder {
+public:
+  Feeder(CBuffer& queue, std::vector<std::string> frames) : queue_(queue), frames_(std::move(frames)) {
+    thread_ = std::thread([this] {
+      FrameDesc d;
+      queue_.Flush(&d);
+      for (const auto& f : frames_) {
+        std::memcpy(d.pData, f.data(), f.size());
+        d.nSize = static_cast<int32_t>(f.size());
+        d.nType = kFrameAudio;
+        if (!queue_.Push(d)) break; // released
+        ++pushed_;
+      }
+      done_ = true;
+    });
+  }
+  ~Feeder() { Join(); }
+  void Join() {
+    if (thread_.joinable()) thread_.join();
+  }
+  bool Done() const { return done_; }
+  int Pushed() const { return pushed_; }
+
+private:
+  CBuffer& queue_;
+  std::vector<std::string> frames_;
+  std::atomic<int> pushed_{0};
+  std::atomic<bool> done_{false};
+  std::thread thread_;
+};
+
+// Sets an environment variable for the life of the object (call while no
+// other thread runs).
+class ScopedEnv {
+public:
+  ScopedEnv(const char* name, const std::string& value) : name_(name) {
+    if (const char* old = std::getenv(name)) old_ = old;
+    setenv(name, value.c_str(), 1);
+  }
+  ~ScopedEnv() {
+    if (old_) setenv(name_, old_->c_str(), 1);
+    else unsetenv(name_);
+  }
+  ScopedEnv(const ScopedEnv&) = delete;
+  ScopedEnv& operator=(const ScopedEnv&) = delete;
+
+private:
+  const char* name_;
+  std::optional<std::string> old_;
+};
+
+inline std::vector<int16_t> ToSamples(const std::string& bytes, size_t from = 0) {
+  std::vector<int16_t> s((bytes.size() > from ? bytes.size() - from : 0) / 2);
+  if (!s.empty()) std::memcpy(s.data(), bytes.data() + from, s.size() * 2);
+  return s;
+}
+
+struct Measures {
+  double hz = 0;       // by rising zero crossings
+  int peak = 0;
+  double rms = 0;
+  int minimum = 0, maximum = 0;
+  int largestStep = 0; // between neighbouring samples
+};
+
+inline Measures Measure(const int16_t* s, size_t n) {
+  Measures m;
+  if (n < 2) return m;
+  int crossings = 0;
+  double sum = 0;
+  m.minimum = m.maximum = s[0];
+  for (size_t i = 0; i < n; ++i) {
+    const int v = s[i];
+    sum += static_cast<double>(v) * v;
+    m.peak = std::max(m.peak, std::abs(v));
+    m.minimum = std::min(m.minimum, v);
+    m.maximum = std::max(m.maximum, v);
+    if (i > 0) {
+      if (s[i - 1] < 0 && v >= 0) ++crossings;
+      m.largestStep = std::max(m.largestStep, std::abs(v - s[i - 1]));
+    }
+  }
+  m.hz = crossings * 48000.0 / static_cast<double>(n);
+  m.rms = std::sqrt(sum / static_cast<double>(n));
+  return m;
+}
+
+inline bool AllZero(const int16_t* s, size_t n) {
+  return std::all_of(s, s + n, [](int16_t v) { return v == 0; });
+}
+
+// First and one past the last non-zero sample; {0, 0} when all are zero.
+inline std::pair<size_t, size_t> SoundSpan(const std::vector<int16_t>& s) {
+  auto first = std::find_if(s.begin(), s.end(), [](int16_t v) { return v != 0; });
+  if (first == s.end()) return {0, 0};
+  auto last = std::find_if(s.rbegin(), s.rend(), [](int16_t v) { return v != 0; });
+  return {static_cast<size_t>(first - s.begin()), static_cast<size_t>(s.rend() - last)};
+}
+
+// The tone's peak in samples of full scale.
+inline double TonePeak() { return 32767.0 * std::pow(10.0, samplegen::kToneDbfs / 20.0); }
+
+} // namespace audiorig

@@ -1,0 +1,146 @@
+// The audio thread end to end: sample recordings played through SDL's disk
+// driver (real device timing, the output written to a file), and without any
+// sound device.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <filesystem>
+#include <thread>
+
+#include "app/settings.h"
+#include "audio/audio_ctx.h"
+#include "core/ts_chn.h"
+#include "tests/audio/audio_rig.h"
+
+using audiorig::ScopedEnv;
+using testsupport::TempDir;
+
+namespace {
+
+void SleepReal(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
+
+class AudioEndToEnd : public ::testing::Test {
+protected:
+  static void SetUpTestSuite() {
+    dir_ = new TempDir;
+    recording_ = testsupport::MakeSampleCard(dir_->path() + "/card", "--files 1 --seconds 3 --size 320x240") +
+                 "/20240601_080000_0001.ts";
+  }
+  static void TearDownTestSuite() { delete dir_; }
+  void TearDown() override { Settings().soundAmplification = 1; }
+
+  static TempDir* dir_;
+  static std::string recording_;
+  TempDir out_;
+};
+TempDir* AudioEndToEnd::dir_ = nullptr;
+std::string AudioEndToEnd::recording_;
+
+int64_t FileSize(const std::string& path) {
+  std::error_code ec;
+  auto n = std::filesystem::file_size(path, ec);
+  return ec ? 0 : static_cast<int64_t>(n);
+}
+
+} // namespace
+
+// A recording played by a channel: the tone at its frequency and level; at
+// 1000 % the samples saturate at the ends of the 16-bit range without wrapping.
+TEST_F(AudioEndToEnd, ChannelPlaysTheToneAmplifiedWithSaturation) {
+  for (int factor : {1, 10}) {
+    SCOPED_TRACE(factor);
+    const std::string pcm = out_ / ("out" + std::to_string(factor) + ".raw");
+    ScopedEnv driver("SDL_AUDIODRIVER", "disk");
+    ScopedEnv file("SDL_DISKAUDIOFILE", pcm);
+    Settings().soundAmplification = factor;
+    {
+      CTSChn chn;
+      std::vector<RecordingEntry> list = {{1, recording_, 1000, 1003, 0}};
+      chn.Open(nullptr, recording_);
+      ASSERT_TRUE(chn.Start(&list));
+      ASSERT_TRUE(chn.AudioThread().HasSoundBuffer());
+      SleepReal(1600);
+      chn.Stop();
+    }
+    auto samples = audiorig::ToSamples(testsupport::ReadFile(pcm));
+    auto [first, last] = audiorig::SoundSpan(samples);
+    // The middle of what was played, away from the decoder's quiet start.
+    ASSERT_GT(last, first + 48000) << "less than a second of sound";
+    auto m = audiorig::Measure(samples.data() + first + 9600, last - first - 19200);
+    EXPECT_NEAR(m.hz, 1000, 20);
+    if (factor == 1) {
+      EXPECT_NEAR(m.peak, audiorig::TonePeak(), audiorig::TonePeak() * 0.1);
+      EXPECT_NEAR(m.rms, audiorig::TonePeak() / std::sqrt(2.0), audiorig::TonePeak() * 0.1);
+    } else {
+      EXPECT_EQ(m.minimum, -32768);
+      EXPECT_EQ(m.maximum, 32767);
+      // A wrapped sample would jump across the whole range.
+      EXPECT_LT(m.largestStep, 20000);
+    }
+  }
+}
+
+// While the video thread holds the audio, the output is silent and no frame
+// is taken from the queue; with the audio flag clear the output turns silent
+// too.
+TEST_F(AudioEndToEnd, HoldAndAudioFlagSilenceTheOutput) {
+  const std::string pcm = out_ / "out.raw";
+  ScopedEnv driver("SDL_AUDIODRIVER", "disk");
+  ScopedEnv file("SDL_DISKAUDIOFILE", pcm);
+  CTSChn chn;
+  ASSERT_TRUE(chn.AudioQueue().Init(CTSChn::kAudioRing, CTSChn::kAudioLargest, 1));
+  audiorig::Feeder feeder(chn.AudioQueue(), audiorig::AudioFrames(recording_));
+  for (int i = 0; i < 2000 && !chn.AudioQueue().IsFullLocked(); ++i) SleepReal(5);
+
+  chn.state.audioHold = true;
+  const int queued = chn.AudioQueue().Count();
+  ASSERT_TRUE(chn.AudioThread().Start());
+  ASSERT_TRUE(chn.AudioThread().HasSoundBuffer());
+  SleepReal(400);
+  EXPECT_EQ(chn.AudioQueue().Count(), queued) << "a frame was taken while held";
+  const int64_t heldBytes = FileSize(pcm); // all of it played while held
+
+  chn.state.audioHold = false;
+  SleepReal(600);
+  chn.state.audio = false;
+  const int64_t soundBytes = FileSize(pcm); // at most this much was played with sound on
+  SleepReal(600);
+  chn.AudioQueue().Release();
+  ASSERT_TRUE(chn.AudioThread().Stop(10000));
+  feeder.Join();
+
+  auto samples = audiorig::ToSamples(testsupport::ReadFile(pcm));
+  ASSERT_GT(heldBytes, 9600) << "the device did not run";
+  EXPECT_TRUE(audiorig::AllZero(samples.data(), static_cast<size_t>(heldBytes / 2)));
+  // Sound once the silence written ahead during the hold has played.
+  std::vector<int16_t> played(samples.begin() + heldBytes / 2, samples.begin() + soundBytes / 2);
+  auto [first, last] = audiorig::SoundSpan(played);
+  ASSERT_GT(last, first + 9600) << "less than 200 ms of sound";
+  // (The decoder's first frame starts quiet.)
+  auto m = audiorig::Measure(played.data() + first + 2048, last - first - 2048);
+  EXPECT_NEAR(m.hz, 1000, 20);
+  // Silence after the sound written ahead (at most 160 ms), one device pull
+  // and what the driver's file buffer held back when the size was read.
+  const size_t silentFrom = static_cast<size_t>(soundBytes / 2) + 7680 + 480 + 4096;
+  ASSERT_GT(samples.size(), silentFrom + 9600);
+  EXPECT_TRUE(audiorig::AllZero(samples.data() + silentFrom, samples.size() - silentFrom));
+}
+
+// Without a sound device the thread drains the queue, so a producer never
+// waits on it for long.
+TEST_F(AudioEndToEnd, WithoutASoundDeviceTheQueueIsDrained) {
+  ScopedEnv driver("SDL_AUDIODRIVER", "velmora-no-such-driver");
+  testsupport::ManualClock clock; // the thread's 10 ms sleeps take no time
+  testsupport::ScopedClock useClock(clock);
+  CTSChn chn;
+  ASSERT_TRUE(chn.AudioQueue().Init(CTSChn::kAudioRing, CTSChn::kAudioLargest, 1));
+  auto frames = audiorig::AudioFrames(recording_);
+  ASSERT_TRUE(chn.AudioThread().Start()) << "no device is not a failure";
+  EXPECT_FALSE(chn.AudioThread().HasSoundBuffer());
+  audiorig::Feeder feeder(chn.AudioQueue(), frames);
+  for (int i = 0; i < 4000 && !feeder.Done(); ++i) SleepReal(5);
+  EXPECT_TRUE(feeder.Done());
+  EXPECT_EQ(feeder.Pushed(), static_cast<int>(frames.size()));
+  chn.AudioQueue().Release();
+  EXPECT_TRUE(chn.AudioThread().Stop(10000));
+}
