@@ -1,0 +1,435 @@
+#include "export/ts_backup.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <memory>
+#include <vector>
+
+#include "app/settings.h"
+#include "audio/aac_decoder.h"
+#include "core/frame_desc.h"
+#include "core/ts_file.h"
+#include "core/ts_format.h"
+#include "export/avi_file.h"
+
+namespace {
+
+constexpr size_t kCopyChunk = 1 << 20;
+constexpr int64_t kReportStep = 1 << 20;
+// AVI mode starts reading this far before the first block of the stretch, so
+// that the PES packets cut inside the stretch are complete.
+constexpr int64_t kAviLeadIn = 4 << 20;
+constexpr size_t kCollection = 1 << 20; // largest PES taken, video or audio
+
+std::string Errno(int err) { return std::strerror(err); }
+
+// Reads up to size bytes at offset; fewer only at the end of the file. -1 on an error.
+ssize_t ReadAt(int fd, uint8_t* buf, size_t size, int64_t offset) {
+  size_t got = 0;
+  while (got < size) {
+    ssize_t n = ::pread(fd, buf + got, size - got, offset + static_cast<int64_t>(got));
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) return -1;
+    if (n == 0) break;
+    got += static_cast<size_t>(n);
+  }
+  return static_cast<ssize_t>(got);
+}
+
+std::string NameOf(const std::string& path) {
+  size_t sep = path.find_last_of("/\\");
+  return sep == std::string::npos ? path : path.substr(sep + 1);
+}
+
+// One collected PES of the video or the audio stream.
+struct Collection {
+  std::unique_ptr<uint8_t[]> data{new uint8_t[kCollection]};
+  size_t count = 0;
+  bool overflow = false; // the PES is larger than the buffer: it is dropped whole
+};
+
+} // namespace
+
+std::string ExportRefusalText(ExportStart why, const std::string& output) {
+  switch (why) {
+    case ExportStart::MarksInDifferentFolders:
+      return Translate("Mark In and Mark Out lie in different folders. Set both marks in recordings of one folder.");
+    case ExportStart::StartMissing: return Translate("The Mark In recording cannot be found.");
+    case ExportStart::OutputIsSource:
+      return output + " " + Translate("is one of the recordings to be saved. Choose another file name.");
+    case ExportStart::NoThread: return Translate("Backup failed");
+    case ExportStart::Started:
+    case ExportStart::MarksNotInOrder: break;
+  }
+  return {};
+}
+
+CTSBackup::~CTSBackup() { Stop(); }
+
+ExportStart CTSBackup::BeginExport(const ExportRequest& request) {
+  Stop();
+  request_ = request;
+  mode_ = ExportModeFor(request.output);
+  job_ = Job::Segment;
+  if (!MarksInOrder(request.start, request.end)) return ExportStart::MarksNotInOrder;
+  switch (plan_.Plan(request.start, request.end)) {
+    case SegmentPlan::Result::Ok: break;
+    case SegmentPlan::Result::MarksNotInOrder: return ExportStart::MarksNotInOrder;
+    case SegmentPlan::Result::MarksInDifferentFolders: return ExportStart::MarksInDifferentFolders;
+    case SegmentPlan::Result::StartMissing: return ExportStart::StartMissing;
+  }
+  return Launch();
+}
+
+ExportStart CTSBackup::BeginCopy(const std::string& recording, const std::string& output) {
+  Stop();
+  request_ = ExportRequest{};
+  request_.output = output;
+  request_.start.file = request_.end.file = recording;
+  mode_ = ExportMode::StreamCopy;
+  job_ = Job::WholeFile;
+  if (plan_.PlanWholeFile(recording) != SegmentPlan::Result::Ok) return ExportStart::StartMissing;
+  return Launch();
+}
+
+ExportStart CTSBackup::Launch() {
+  // Writing onto a recording of the stretch (or onto either mark's recording)
+  // would destroy it before it is read.
+  FileId out;
+  if (FileIdOf(request_.output, &out)) {
+    for (const auto& f : plan_.Files())
+      if (f.id == out) return ExportStart::OutputIsSource;
+    for (const auto* mark : {&request_.start, &request_.end}) {
+      FileId id;
+      if (FileIdOf(mark->file, &id) && id == out) return ExportStart::OutputIsSource;
+    }
+  }
+  {
+    std::lock_guard lock(endMutex_);
+    end_ = ExportEnd{};
+    end_.output = request_.output;
+  }
+  done_ = 0;
+  total_ = plan_.TotalBytes();
+  reportedAt_ = -1;
+  ended_ = false;
+  running_ = true;
+  try {
+    thread_ = std::thread([this] { ThreadMain(); });
+  } catch (const std::system_error&) {
+    running_ = false;
+    return ExportStart::NoThread;
+  }
+  return ExportStart::Started;
+}
+
+void CTSBackup::Stop() {
+  running_ = false;
+  if (thread_.joinable()) thread_.join();
+}
+
+void CTSBackup::Wait() {
+  if (thread_.joinable()) thread_.join();
+}
+
+ExportEnd CTSBackup::EndNotice() const {
+  std::lock_guard lock(endMutex_);
+  return end_;
+}
+
+void CTSBackup::ThreadMain() {
+  Run();
+  running_ = false;
+  ended_ = true;
+  if (onEnd_) onEnd_(EndNotice());
+}
+
+void CTSBackup::Report(size_t file, int64_t pos) {
+  const int64_t done = plan_.BytesBefore(file, pos);
+  done_ = done;
+  if (reportedAt_ >= 0 && done - reportedAt_ < kReportStep && done < total_.load()) return;
+  reportedAt_ = done;
+  if (onProgress_) onProgress_(done, total_.load());
+}
+
+std::string CTSBackup::MissingText() const {
+  return Translate("recording number") + " " + std::to_string(plan_.MissingNumber()) + " " +
+         Translate("is missing");
+}
+
+void CTSBackup::Run() {
+  outCreated_ = outRegular_ = false;
+  Ending e = mode_ == ExportMode::Avi ? RunAvi() : RunStreamCopy();
+  ExportEnd end;
+  end.outcome = e.outcome;
+  end.output = request_.output;
+  switch (e.outcome) {
+    case ExportOutcome::Finished:
+      end.message = request_.output + " " + Translate("Finish Backup");
+      done_ = total_.load();
+      if (onProgress_) onProgress_(done_.load(), total_.load());
+      break;
+    case ExportOutcome::Incomplete:
+      end.message = request_.output + " " + Translate("Backup incomplete") + ": " + e.reason + ". " +
+                    Translate("The file holds the part saved before it.");
+      break;
+    case ExportOutcome::Failed:
+      end.message = request_.output + " " + Translate("Backup failed") + ": " + e.reason + ".";
+      if (outCreated_) {
+        const bool removed = RemoveOutput();
+        end.message += " " + (removed ? Translate("The incomplete file was removed.")
+                                      : Translate("The file is incomplete."));
+        if (removed) outRegular_ = false;
+      }
+      break;
+    case ExportOutcome::Stopped: break;
+  }
+  struct stat st {};
+  end.outputKept = outRegular_ && ::stat(request_.output.c_str(), &st) == 0;
+  end.bytesWritten = end.outputKept ? static_cast<int64_t>(st.st_size) : 0;
+  std::lock_guard lock(endMutex_);
+  end_ = end;
+}
+
+bool CTSBackup::RemoveOutput() {
+  // Only a regular file this job created, and only while the path still leads to it.
+  FileId now;
+  bool regular = false;
+  if (!outRegular_ || !FileIdOf(request_.output, &now, &regular) || !regular || !(now == outId_)) return false;
+  return ::unlink(request_.output.c_str()) == 0;
+}
+
+bool CTSBackup::OpenOutput(std::string* reason) {
+  outRegular_ = false;
+  outFd_ = ::open(request_.output.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+  if (outFd_ < 0) {
+    *reason = Translate("cannot create the file") + " (" + Errno(errno) + ")";
+    return false;
+  }
+  outCreated_ = true;
+  struct stat st {};
+  if (::fstat(outFd_, &st) == 0) {
+    outId_ = {static_cast<uint64_t>(st.st_dev), static_cast<uint64_t>(st.st_ino)};
+    outRegular_ = S_ISREG(st.st_mode);
+  }
+  return true;
+}
+
+bool CTSBackup::WriteOut(const uint8_t* data, size_t size, std::string* reason) {
+  while (size > 0) {
+    ssize_t n = ::write(outFd_, data, size);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) {
+      *reason = Translate("cannot write the file") + " (" + Errno(n < 0 ? errno : ENOSPC) + ")";
+      return false;
+    }
+    data += n;
+    size -= static_cast<size_t>(n);
+  }
+  return true;
+}
+
+CTSBackup::Ending CTSBackup::RunStreamCopy() {
+  Ending e;
+  auto fail = [&](ExportOutcome outcome, std::string reason) {
+    e.outcome = outcome;
+    e.reason = std::move(reason);
+  };
+  if (!OpenOutput(&e.reason)) {
+    e.outcome = ExportOutcome::Failed;
+    return e;
+  }
+  std::unique_ptr<uint8_t[]> buf(new uint8_t[kCopyChunk]);
+  const auto& files = plan_.Files();
+
+  // Copies [from, to) of a recording. False when the copy cannot go on (e is set).
+  auto copy = [&](int fd, size_t index, int64_t from, int64_t to, bool progress) {
+    for (int64_t at = from; at < to;) {
+      if (!running_) {
+        fail(ExportOutcome::Stopped, {});
+        return false;
+      }
+      const auto want = static_cast<size_t>(std::min<int64_t>(to - at, static_cast<int64_t>(kCopyChunk)));
+      ssize_t got = ReadAt(fd, buf.get(), want, at);
+      if (got <= 0) {
+        fail(ExportOutcome::Incomplete, NameOf(files[index].path) + " " +
+                                            Translate("could not be read to the end") +
+                                            (got < 0 ? " (" + Errno(errno) + ")" : std::string()));
+        return false;
+      }
+      std::string reason;
+      if (!WriteOut(buf.get(), static_cast<size_t>(got), &reason)) {
+        fail(ExportOutcome::Failed, reason);
+        return false;
+      }
+      at += got;
+      if (progress) Report(index, at);
+    }
+    return true;
+  };
+
+  bool ok = true;
+  for (size_t i = 0; ok && i < files.size(); ++i) {
+    const SegmentFile& f = files[i];
+    int fd = ::open(f.path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+      fail(ExportOutcome::Incomplete, NameOf(f.path) + " " + Translate("cannot be opened") + " (" + Errno(errno) + ")");
+      ok = false;
+      break;
+    }
+    ::posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
+    if (i == 0 && job_ == Job::Segment) {
+      // The recording's beginning up to and including its program tables, so
+      // that the copy can be played from its start. When the stretch begins
+      // before the tables' end, the stretch itself carries them.
+      int64_t tablesEnd = 0;
+      StreamPids pids;
+      if (FindProgramTables(f.path, &tablesEnd, &pids)) ok = copy(fd, i, 0, std::min(tablesEnd, f.from), false);
+    }
+    if (ok) ok = copy(fd, i, f.from, f.to, true);
+    ::close(fd);
+  }
+  if (ok && !plan_.Complete()) fail(ExportOutcome::Incomplete, MissingText());
+
+  int fd = outFd_;
+  outFd_ = -1;
+  if (::close(fd) != 0 && e.outcome != ExportOutcome::Failed)
+    fail(ExportOutcome::Failed, Translate("cannot write the file") + " (" + Errno(errno) + ")");
+  return e;
+}
+
+CTSBackup::Ending CTSBackup::RunAvi() {
+  Ending e;
+  auto fail = [&](ExportOutcome outcome, std::string reason) {
+    e.outcome = outcome;
+    e.reason = std::move(reason);
+  };
+  const auto& files = plan_.Files();
+  int64_t tablesEnd = 0;
+  StreamPids pids;
+  if (!FindProgramTables(files[0].path, &tablesEnd, &pids)) {
+    fail(ExportOutcome::Failed, NameOf(files[0].path) + " " + Translate("holds no program tables"));
+    return e;
+  }
+  int width = request_.width, height = request_.height, rate = request_.frameRate;
+  if (width <= 0 || height <= 0 || rate <= 0) {
+    int w = 0, h = 0, r = 0;
+    if (ProbeVideoFormat(files[0].path, &w, &h, &r)) {
+      if (width <= 0 || height <= 0) width = w, height = h;
+      if (rate <= 0) rate = r;
+    }
+  }
+
+  CAviFile avi;
+  if (!avi.Create(request_.output, width, height, rate)) {
+    // A file the muxer created before failing is removed below, when it is a regular file.
+    outCreated_ = avi.FileCreated() && FileIdOf(request_.output, &outId_, &outRegular_);
+    fail(ExportOutcome::Failed, Translate("cannot create the file") + " (" + avi.Error() + ")");
+    return e;
+  }
+  outCreated_ = FileIdOf(request_.output, &outId_, &outRegular_);
+  AacDecoder decoder;
+  if (!decoder.Open()) {
+    avi.Abandon();
+    fail(ExportOutcome::Failed, Translate("no AAC decoder"));
+    return e;
+  }
+
+  Collection collections[2];
+  std::vector<int16_t> pcm;
+  pcm.reserve(48000);
+  TsFile file;
+  size_t index = 0;
+  bool finished = false, failed = false, pictureStarted = false;
+
+  // A complete PES of the video (0) or audio (1) stream, cut with the read
+  // position after the last block read.
+  auto step = [&](int which, const uint8_t* pes, size_t len, int64_t pos) {
+    PesHeader h;
+    if (!ParsePesHeader(pes, len, h)) return;
+    const uint8_t* es = pes + h.payloadOffset;
+    const size_t size = len - h.payloadOffset;
+    size_t start = 0;
+    const int kind = which == 0 ? FindFrameKind(es, size, &start) : kFrameAudio;
+    if (kind == kFrameNone) return; // no slice: nothing to show
+    if (!plan_.Belongs(index, pos)) {
+      if (plan_.ReachedEnd(index, pos)) finished = true;
+      return;
+    }
+    // The file begins with the stretch's first key frame: the frames before it
+    // cannot be decoded, and the sound waits for the picture so both start together.
+    if (!pictureStarted && kind != kFrameKey) return;
+    pictureStarted = true;
+    bool ok = true;
+    if (which == 0) {
+      ok = avi.WriteVideoFrame(es + start, size - start);
+    } else {
+      pcm.clear();
+      decoder.Decode(es, size, pcm); // a frame that does not decode adds no samples
+      if (!pcm.empty()) ok = avi.WriteAudio(reinterpret_cast<const uint8_t*>(pcm.data()), pcm.size() * 2);
+    }
+    if (!ok) {
+      failed = true;
+      fail(ExportOutcome::Failed, avi.Error());
+    }
+  };
+
+  auto keepGoing = [&] { return running_.load(std::memory_order_relaxed) && !finished && !failed; };
+  for (; index < files.size() && keepGoing(); ++index) {
+    const SegmentFile& f = files[index];
+    if (!file.Open(f.path, false)) {
+      fail(ExportOutcome::Incomplete, NameOf(f.path) + " " + Translate("cannot be opened") + " (" + Errno(errno) + ")");
+      break;
+    }
+    if (index == 0) {
+      file.SeekTo(std::max<int64_t>(0, f.from - kAviLeadIn) / SegmentPlan::kBlock * SegmentPlan::kBlock);
+      file.DropWindow(false);
+    }
+    while (keepGoing() && file.FillForward() > 0) {
+      const int64_t pos = file.Position();
+      file.WalkForward(
+          [&](const uint8_t* packet) {
+            TsPacket p;
+            if (!ParseTsPacket(packet, p)) return true;
+            const int which = p.pid == pids.video ? 0 : p.pid == pids.audio ? 1 : -1;
+            if (which < 0) return true;
+            Collection& c = collections[which];
+            if (p.unitStart) {
+              if (c.count > 0 && !c.overflow) step(which, c.data.get(), c.count, pos);
+              c.count = 0;
+              c.overflow = false;
+            }
+            const auto n = static_cast<size_t>(p.payloadLength);
+            if (c.overflow || c.count + n > kCollection) {
+              c.overflow = true;
+            } else {
+              std::memcpy(c.data.get() + c.count, p.payload, n);
+              c.count += n;
+            }
+            return true;
+          },
+          keepGoing);
+      Report(index, pos);
+    }
+    if (!keepGoing()) break;
+    if (file.Position() < f.size) {
+      fail(ExportOutcome::Incomplete, NameOf(f.path) + " " + Translate("could not be read to the end"));
+      break;
+    }
+    if (plan_.IsEnd(index)) finished = true; // Mark Out lies at or past the end of its recording
+  }
+  if (!running_ && !finished && !failed && e.outcome == ExportOutcome::Finished) fail(ExportOutcome::Stopped, {});
+  if (e.outcome == ExportOutcome::Finished && !finished) fail(ExportOutcome::Incomplete, MissingText());
+
+  if (e.outcome == ExportOutcome::Failed) {
+    avi.Abandon();
+  } else if (!avi.Close()) {
+    fail(ExportOutcome::Failed, avi.Error());
+  }
+  return e;
+}
