@@ -189,6 +189,7 @@ TEST_F(ReaderTest, SeekResynchronisesAtAKeyFrameNearThePosition) {
 TEST_F(ReaderTest, PendingFileAndNeighbourRequestsSwitchRecordings) {
   auto files = CardFiles(card_);
   ReaderRig rig;
+  rig.Pace(10); // slow enough that the reader does not read a whole recording before we look
   rig.Start(files[0]);
   ASSERT_TRUE(rig.WaitVideo(5));
   rig.reader.SetPendingFile(files[2]);
