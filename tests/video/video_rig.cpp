@@ -1,0 +1,131 @@
+#include "tests/video/video_rig.h"
+
+#include <chrono>
+#include <cstring>
+#include <stdexcept>
+#include <thread>
+
+extern "C" {
+#include <libavformat/avformat.h>
+}
+
+#include "platform/event.h"
+#include "tools/sample_card/frame_code.h"
+
+namespace videotest {
+
+void YieldingClock::SleepMs(int64_t ms) {
+  if (ms > 0) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  ManualClock::SleepMs(ms);
+}
+
+bool YieldingClock::WaitFor(platform::AutoResetEvent& event, int64_t ms) {
+  if (event.Wait(ms > 0 ? 1 : 0)) {
+    event.Set(); // the manual clock takes it
+  }
+  return ManualClock::WaitFor(event, ms);
+}
+
+std::vector<Packet> ReadVideoPackets(const std::string& path) {
+  AVFormatContext* format = nullptr;
+  if (avformat_open_input(&format, path.c_str(), nullptr, nullptr) < 0) throw std::runtime_error("cannot open " + path);
+  std::vector<Packet> out;
+  if (avformat_find_stream_info(format, nullptr) >= 0) {
+    const int video = av_find_best_stream(format, AVMEDIA_TYPE_VIDEO, -1, -1, nullptr, 0);
+    AVPacket* packet = av_packet_alloc();
+    while (video >= 0 && av_read_frame(format, packet) >= 0) {
+      if (packet->stream_index == video)
+        out.push_back({std::vector<uint8_t>(packet->data, packet->data + packet->size),
+                       (packet->flags & AV_PKT_FLAG_KEY) != 0});
+      av_packet_unref(packet);
+    }
+    av_packet_free(&packet);
+  }
+  avformat_close_input(&format);
+  return out;
+}
+
+int FrameNumberOf(const VideoPicture& p) {
+  using samplegen::PixelLayout;
+  const PixelLayout layout = p.format == PictureFormat::kYuv420  ? PixelLayout::kLuma8
+                             : p.format == PictureFormat::kRgb565 ? PixelLayout::kRgb565
+                                                                  : PixelLayout::kBgra32;
+  return samplegen::DecodeFrameNumber(p.planes[0], p.width, p.height, p.strides[0], layout);
+}
+
+bool Tap::Show(std::shared_ptr<const VideoPicture> picture) {
+  {
+    std::lock_guard lock(mutex_);
+    if (picture && !picture->blank && (pictures_.empty() || pictures_.back().serial != picture->serial))
+      pictures_.push_back({picture->serial, picture->width, picture->height, picture->format, FrameNumberOf(*picture)});
+    last_ = picture;
+  }
+  cv_.notify_all();
+  return inner_.Show(std::move(picture));
+}
+
+std::vector<Shown> Tap::Pictures() {
+  std::lock_guard lock(mutex_);
+  return pictures_;
+}
+
+std::vector<int> Tap::Numbers() {
+  std::vector<int> numbers;
+  for (const auto& p : Pictures()) numbers.push_back(p.number);
+  return numbers;
+}
+
+std::shared_ptr<const VideoPicture> Tap::Last() {
+  std::lock_guard lock(mutex_);
+  return last_;
+}
+
+bool Tap::WaitUntil(const std::function<bool(const std::vector<Shown>&)>& pred, int timeoutMs) {
+  std::unique_lock lock(mutex_);
+  return cv_.wait_for(lock, std::chrono::milliseconds(timeoutMs), [&] { return pred(pictures_); });
+}
+
+VideoRig::VideoRig(VideoTarget& window) : tap(window) {
+  channel.Open(&tap, "");
+  channel.EnableAudio(false);
+  CVBuffer2& queue = channel.VideoQueue();
+  if (!queue.Init(CTSChn::kVideoRing, CTSChn::kVideoLargest, 1)) throw std::runtime_error("no queue");
+  queue.SetGopState(CVBuffer2::kGopWaiting);
+  queue.Flush(&desc_);
+}
+
+VideoRig::~VideoRig() {
+  channel.VideoQueue().Release();
+  channel.VideoThread().Stop(10000);
+}
+
+void VideoRig::Push(const std::vector<uint8_t>& bytes, int type, int fps, int speed) {
+  if (bytes.size() > channel.VideoQueue().LargestFrame()) throw std::runtime_error("frame too large");
+  std::memcpy(desc_.pData, bytes.data(), bytes.size());
+  desc_.nSize = static_cast<int32_t>(bytes.size());
+  desc_.nType = type;
+  desc_.nFps = fps;
+  desc_.nSpeed = speed;
+  channel.VideoQueue().Push(desc_);
+}
+
+void VideoRig::Push(const Packet& p, int fps, int speed) { Push(p.bytes, p.key ? kFrameKey : kFrameOther, fps, speed); }
+
+bool VideoRig::WaitUntilDrained(int timeoutMs) {
+  return Eventually(
+      [&] {
+        std::lock_guard lock(channel.VideoQueue());
+        return channel.VideoQueue().Count() <= 1;
+      },
+      timeoutMs);
+}
+
+bool Eventually(const std::function<bool()>& pred, int timeoutMs) {
+  for (int waited = 0; waited < timeoutMs; ++waited) {
+    if (pred()) return true;
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+  return pred();
+}
+
+} // namespace videotest

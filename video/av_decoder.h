@@ -1,0 +1,72 @@
+#pragma once
+#include <cstdint>
+
+struct AVCodecContext;
+struct AVFrame;
+struct AVPacket;
+struct SwsContext;
+
+// How the samples of a 4:2:0 picture map to colours: the level range and the
+// YUV -> RGB matrix (BT.601 unless the stream says BT.709).
+struct PictureColour {
+  bool fullRange = false; // 0..255 luma (cameras writing yuvj420p) instead of 16..235
+  bool bt709 = false;
+
+  bool operator==(const PictureColour&) const = default;
+};
+
+// libavcodec's H.264 decoder and the libswscale scaler that turns its planar
+// 4:2:0 pictures into the back buffer's format, at the same size.
+//
+// Output format by bit depth: 12 planar 4:2:0 (copied, not scaled), 16 RGB 5-6-5
+// little-endian, 32 BGRA. Used by one thread at a time.
+class AvDecoder {
+public:
+  AvDecoder() = default;
+  ~AvDecoder();
+  AvDecoder(const AvDecoder&) = delete;
+  AvDecoder& operator=(const AvDecoder&) = delete;
+
+  // Nothing to do with FFmpeg 5.1 (codecs are registered statically); kept so that
+  // start-up has one place to prepare the libraries.
+  static void InitLibrary();
+
+  // Opens the decoder when it is not open yet. With a non-zero size and depth it also
+  // (re)builds the scaler for w x h 4:2:0 -> w x h in the depth's format; it keeps a
+  // scaler that already matches. Depths other than 12, 16 and 32 fail.
+  bool Open(int width, int height, int bitDepth);
+  // Decodes one access unit; true when a picture came out (Picture()). A damaged
+  // unit gives no picture.
+  bool Decode(const uint8_t* data, int size);
+  // The picture of the last successful Decode.
+  const AVFrame* Picture() const { return picture_; }
+  // Converts a w x h 4:2:0 picture (rows firstRow .. firstRow + rows) into the
+  // destination planes; for packed RGB only dst[0] and dstStrides[0] are used.
+  // The scaler takes the picture's colour (level range and matrix).
+  bool Convert(const uint8_t* const src[], const int srcStrides[], int firstRow, int rows, uint8_t* const dst[],
+               const int dstStrides[], const PictureColour& colour);
+  // Frees the decoder and the scaler; width, height and depth stay.
+  void Close();
+
+  bool IsOpen() const { return context_ != nullptr; }
+  bool HasScaler() const { return scaler_ != nullptr; }
+  int Width() const { return width_; }
+  int Height() const { return height_; }
+  int BitDepth() const { return bitDepth_; }
+  AVCodecContext* Context() const { return context_; }
+
+  // Whether a decoded picture is 8-bit planar 4:2:0 (the only layout presented),
+  // and its colour.
+  static bool IsPlanar420(const AVFrame* picture);
+  static PictureColour ColourOf(const AVFrame* picture);
+
+private:
+  int width_ = 0;
+  int height_ = 0;
+  int bitDepth_ = 0;
+  AVCodecContext* context_ = nullptr;
+  AVFrame* picture_ = nullptr;
+  AVPacket* packet_ = nullptr;
+  SwsContext* scaler_ = nullptr;
+  PictureColour scalerColour_;
+};
