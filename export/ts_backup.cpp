@@ -46,11 +46,115 @@ std::string NameOf(const std::string& path) {
   return sep == std::string::npos ? path : path.substr(sep + 1);
 }
 
-// One collected PES of the video or the audio stream.
-struct Collection {
-  std::unique_ptr<uint8_t[]> data{new uint8_t[kCollection]};
-  size_t count = 0;
-  bool overflow = false; // the PES is larger than the buffer: it is dropped whole
+// Takes the video and audio PES packets of the stretch into an AVI file: each
+// video PES with a slice is one frame, from the start code that begins it; the
+// audio is decoded to PCM. A PES counts when the read position at which it is
+// cut (when the next PES of its stream begins) belongs to the stretch.
+class AviFrames {
+public:
+  AviFrames(CAviFile& avi, AacDecoder& decoder, const SegmentPlan& plan, const StreamPids& pids)
+      : avi_(avi), decoder_(decoder), plan_(plan), pids_(pids) {
+    pcm_.reserve(48000);
+  }
+
+  // One transport packet, walked in file index of the plan with the read
+  // position pos after the last block read.
+  void Packet(const uint8_t* packet, size_t index, int64_t pos) {
+    TsPacket p;
+    if (!ParseTsPacket(packet, p)) return;
+    const int which = p.pid == pids_.video ? 0 : p.pid == pids_.audio ? 1 : -1;
+    if (which < 0) return;
+    ++seq_;
+    Collection& c = collections_[which];
+    if (p.unitStart) {
+      if (c.count > 0 && !c.overflow) Cut(which, index, pos);
+      c.count = 0;
+      c.overflow = false;
+      c.startSeq = seq_;
+    }
+    const auto n = static_cast<size_t>(p.payloadLength);
+    if (c.overflow || c.count + n > kCollection) {
+      c.overflow = true; // larger than the buffer: dropped whole
+    } else {
+      std::memcpy(c.data.get() + c.count, p.payload, n);
+      c.count += n;
+    }
+  }
+
+  // Mark Out has been passed.
+  bool Finished() const { return finished_; }
+  // A write failed (see the file's Error()).
+  bool Failed() const { return failed_; }
+
+private:
+  struct Collection {
+    std::unique_ptr<uint8_t[]> data{new uint8_t[kCollection]};
+    size_t count = 0;
+    bool overflow = false;
+    uint64_t startSeq = 0; // which packet of the two streams began it
+  };
+  struct Pending {
+    uint64_t startSeq;
+    std::vector<uint8_t> es;
+  };
+
+  void Cut(int which, size_t index, int64_t pos) {
+    const Collection& c = collections_[which];
+    PesHeader h;
+    if (!ParsePesHeader(c.data.get(), c.count, h)) return;
+    const uint8_t* es = c.data.get() + h.payloadOffset;
+    const size_t size = c.count - h.payloadOffset;
+    size_t start = 0;
+    const int kind = which == 0 ? FindFrameKind(es, size, &start) : kFrameAudio;
+    if (kind == kFrameNone) return; // no slice: nothing to show
+    if (!plan_.Belongs(index, pos)) {
+      if (plan_.ReachedEnd(index, pos)) finished_ = true;
+      return;
+    }
+    // The file begins with the stretch's first key frame, as the frames before
+    // it cannot be decoded; the sound begins with the first audio PES that
+    // began after that frame's PES, so that both start together.
+    if (which == 0) {
+      if (!pictureStarted_) {
+        if (kind != kFrameKey) {
+          pending_.clear(); // sound that began before any later key frame
+          return;
+        }
+        pictureStarted_ = true;
+        pictureSeq_ = c.startSeq;
+        if (!avi_.WriteVideoFrame(es + start, size - start)) failed_ = true;
+        for (const auto& a : pending_)
+          if (a.startSeq > pictureSeq_ && !failed_) WriteAudio(a.es.data(), a.es.size());
+        pending_.clear();
+        return;
+      }
+      if (!avi_.WriteVideoFrame(es + start, size - start)) failed_ = true;
+    } else if (!pictureStarted_) {
+      pending_.push_back({c.startSeq, std::vector<uint8_t>(es, es + size)});
+    } else if (c.startSeq > pictureSeq_) {
+      WriteAudio(es, size);
+    }
+  }
+
+  void WriteAudio(const uint8_t* es, size_t size) {
+    pcm_.clear();
+    decoder_.Decode(es, size, pcm_); // a frame that does not decode adds no samples
+    if (!pcm_.empty() && !avi_.WriteAudio(reinterpret_cast<const uint8_t*>(pcm_.data()), pcm_.size() * 2))
+      failed_ = true;
+  }
+
+  CAviFile& avi_;
+  AacDecoder& decoder_;
+  const SegmentPlan& plan_;
+  const StreamPids pids_;
+  Collection collections_[2];
+  uint64_t seq_ = 0;
+  bool pictureStarted_ = false;
+  uint64_t pictureSeq_ = 0;
+  std::vector<Pending> pending_;
+  std::vector<int16_t> pcm_;
+  bool finished_ = false;
+  bool failed_ = false;
 };
 
 } // namespace
@@ -340,47 +444,11 @@ CTSBackup::Ending CTSBackup::RunAvi() {
     return e;
   }
 
-  Collection collections[2];
-  std::vector<int16_t> pcm;
-  pcm.reserve(48000);
+  AviFrames frames(avi, decoder, plan_, pids);
   TsFile file;
-  size_t index = 0;
-  bool finished = false, failed = false, pictureStarted = false;
-
-  // A complete PES of the video (0) or audio (1) stream, cut with the read
-  // position after the last block read.
-  auto step = [&](int which, const uint8_t* pes, size_t len, int64_t pos) {
-    PesHeader h;
-    if (!ParsePesHeader(pes, len, h)) return;
-    const uint8_t* es = pes + h.payloadOffset;
-    const size_t size = len - h.payloadOffset;
-    size_t start = 0;
-    const int kind = which == 0 ? FindFrameKind(es, size, &start) : kFrameAudio;
-    if (kind == kFrameNone) return; // no slice: nothing to show
-    if (!plan_.Belongs(index, pos)) {
-      if (plan_.ReachedEnd(index, pos)) finished = true;
-      return;
-    }
-    // The file begins with the stretch's first key frame: the frames before it
-    // cannot be decoded, and the sound waits for the picture so both start together.
-    if (!pictureStarted && kind != kFrameKey) return;
-    pictureStarted = true;
-    bool ok = true;
-    if (which == 0) {
-      ok = avi.WriteVideoFrame(es + start, size - start);
-    } else {
-      pcm.clear();
-      decoder.Decode(es, size, pcm); // a frame that does not decode adds no samples
-      if (!pcm.empty()) ok = avi.WriteAudio(reinterpret_cast<const uint8_t*>(pcm.data()), pcm.size() * 2);
-    }
-    if (!ok) {
-      failed = true;
-      fail(ExportOutcome::Failed, avi.Error());
-    }
-  };
-
-  auto keepGoing = [&] { return running_.load(std::memory_order_relaxed) && !finished && !failed; };
-  for (; index < files.size() && keepGoing(); ++index) {
+  bool finished = false;
+  auto keepGoing = [&] { return running_.load(std::memory_order_relaxed) && !frames.Finished() && !frames.Failed(); };
+  for (size_t index = 0; index < files.size() && keepGoing(); ++index) {
     const SegmentFile& f = files[index];
     if (!file.Open(f.path, false)) {
       fail(ExportOutcome::Incomplete, NameOf(f.path) + " " + Translate("cannot be opened") + " (" + Errno(errno) + ")");
@@ -390,30 +458,10 @@ CTSBackup::Ending CTSBackup::RunAvi() {
       file.SeekTo(std::max<int64_t>(0, f.from - kAviLeadIn) / SegmentPlan::kBlock * SegmentPlan::kBlock);
       file.DropWindow(false);
     }
+    // Bytes left in the window at the end of a recording are walked with the next one.
     while (keepGoing() && file.FillForward() > 0) {
       const int64_t pos = file.Position();
-      file.WalkForward(
-          [&](const uint8_t* packet) {
-            TsPacket p;
-            if (!ParseTsPacket(packet, p)) return true;
-            const int which = p.pid == pids.video ? 0 : p.pid == pids.audio ? 1 : -1;
-            if (which < 0) return true;
-            Collection& c = collections[which];
-            if (p.unitStart) {
-              if (c.count > 0 && !c.overflow) step(which, c.data.get(), c.count, pos);
-              c.count = 0;
-              c.overflow = false;
-            }
-            const auto n = static_cast<size_t>(p.payloadLength);
-            if (c.overflow || c.count + n > kCollection) {
-              c.overflow = true;
-            } else {
-              std::memcpy(c.data.get() + c.count, p.payload, n);
-              c.count += n;
-            }
-            return true;
-          },
-          keepGoing);
+      file.WalkForward([&](const uint8_t* packet) { frames.Packet(packet, index, pos); return true; }, keepGoing);
       Report(index, pos);
     }
     if (!keepGoing()) break;
@@ -423,8 +471,10 @@ CTSBackup::Ending CTSBackup::RunAvi() {
     }
     if (plan_.IsEnd(index)) finished = true; // Mark Out lies at or past the end of its recording
   }
-  if (!running_ && !finished && !failed && e.outcome == ExportOutcome::Finished) fail(ExportOutcome::Stopped, {});
-  if (e.outcome == ExportOutcome::Finished && !finished) fail(ExportOutcome::Incomplete, MissingText());
+  finished = finished || frames.Finished();
+  if (frames.Failed()) fail(ExportOutcome::Failed, avi.Error());
+  else if (!running_ && !finished && e.outcome == ExportOutcome::Finished) fail(ExportOutcome::Stopped, {});
+  else if (e.outcome == ExportOutcome::Finished && !finished) fail(ExportOutcome::Incomplete, MissingText());
 
   if (e.outcome == ExportOutcome::Failed) {
     avi.Abandon();

@@ -1,0 +1,193 @@
+// The stream copy of a marked stretch, what is refused, and failures that reach the user.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <sys/resource.h>
+
+#include <csignal>
+#include <filesystem>
+
+#include "tests/export/export_fixture.h"
+#include "tests/support/test_support.h"
+
+using namespace exporttest;
+using testsupport::ReadFile;
+using testsupport::TempDir;
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr int64_t kTablesEnd = 376; // the camera writes its PAT and PMT as the first two packets
+
+ExportRequest Request(const std::string& output, const MarkPoint& in, const MarkPoint& out) {
+  ExportRequest r;
+  r.output = output;
+  r.start = in;
+  r.end = out;
+  return r;
+}
+
+TEST(StreamCopy, OneRecordingGivesItsTablesThenTheReadsBetweenTheMarks) {
+  const std::string& rec = Recordings()[0];
+  // The head ends just after the packet that completed the tables: the PMT.
+  const std::string pmt = Slice(rec, 188, 376);
+  ASSERT_EQ(pmt[0], '\x47');
+  ASSERT_EQ(pmt[5], '\x02'); // table id after a zero pointer field
+  TempDir dir;
+  const std::string out = dir / "segment.nts";
+  JobRun run = RunExport(Request(out, Mark(rec, 100000), Mark(rec, 500000)));
+  ASSERT_EQ(run.start, ExportStart::Started);
+  EXPECT_EQ(run.endCalls, 1);
+  EXPECT_EQ(run.end.outcome, ExportOutcome::Finished);
+  EXPECT_EQ(run.end.message, out + " Finish Backup");
+  EXPECT_TRUE(run.end.outputKept);
+  const std::string want = Slice(rec, 0, kTablesEnd) + Slice(rec, 98304, 499712);
+  EXPECT_TRUE(ReadFile(out) == want) << "output of " << SizeOf(out) << " bytes, wanted " << want.size();
+  EXPECT_EQ(run.end.bytesWritten, static_cast<int64_t>(want.size()));
+  // Progress counts the stretch, rising to its whole.
+  ASSERT_FALSE(run.progress.empty());
+  for (size_t i = 1; i < run.progress.size(); ++i) EXPECT_GE(run.progress[i].first, run.progress[i - 1].first);
+  EXPECT_EQ(run.progress.back(), std::make_pair(int64_t{499712 - 98304}, int64_t{499712 - 98304}));
+}
+
+TEST(StreamCopy, AStretchOverThreeRecordingsCopiesTheMiddleOneWhole) {
+  const auto& recs = Recordings();
+  const int64_t size1 = SizeOf(recs[0]);
+  const int64_t in = size1 - 1000, from = in / 8192 * 8192;
+  TempDir dir;
+  const std::string out = dir / "three.nts";
+  JobRun run = RunExport(Request(out, Mark(recs[0], in), Mark(recs[2], 50000)));
+  ASSERT_EQ(run.start, ExportStart::Started);
+  EXPECT_EQ(run.end.outcome, ExportOutcome::Finished);
+  const std::string want =
+      Slice(recs[0], 0, kTablesEnd) + Slice(recs[0], from, size1) + ReadFile(recs[1]) + Slice(recs[2], 0, 49152);
+  EXPECT_TRUE(ReadFile(out) == want) << "output of " << SizeOf(out) << " bytes, wanted " << want.size();
+  EXPECT_EQ(run.progress.back().second, (size1 - from) + SizeOf(recs[1]) + 49152);
+}
+
+TEST(StreamCopy, AMissingRecordingEndsTheJobWithWhatWasWritten) {
+  const auto& recs = Recordings();
+  TempDir card;
+  for (int i : {0, 1, 3}) fs::copy_file(recs[static_cast<size_t>(i)], card / fs::path(recs[static_cast<size_t>(i)]).filename().string());
+  const std::string first = card / fs::path(recs[0]).filename().string();
+  const std::string second = card / fs::path(recs[1]).filename().string();
+  const std::string fourth = card / fs::path(recs[3]).filename().string();
+  TempDir dir;
+  const std::string out = dir / "gap.nts";
+  JobRun run = RunExport(Request(out, Mark(first, 100000), Mark(fourth, 100000)));
+  ASSERT_EQ(run.start, ExportStart::Started);
+  EXPECT_EQ(run.endCalls, 1);
+  EXPECT_EQ(run.end.outcome, ExportOutcome::Incomplete);
+  EXPECT_TRUE(run.end.outputKept);
+  EXPECT_NE(run.end.message.find("number 3"), std::string::npos) << run.end.message;
+  const std::string want = Slice(first, 0, kTablesEnd) + Slice(first, 98304, SizeOf(first)) + ReadFile(second);
+  EXPECT_TRUE(ReadFile(out) == want) << "output of " << SizeOf(out) << " bytes, wanted " << want.size();
+}
+
+TEST(StreamCopy, RefusesStretchesItCannotSaveAndOutputsOntoTheRecordings) {
+  const auto& recs = Recordings();
+  TempDir dir;
+  TempDir other;
+  const std::string elsewhere = other / fs::path(recs[2]).filename().string();
+  fs::copy_file(recs[2], elsewhere);
+  fs::create_symlink(recs[2], dir / "link-to-third.ts");
+  fs::create_hard_link(elsewhere, dir / "hard-link.avi");
+  const std::string middleSpelledOtherwise =
+      fs::path(recs[1]).parent_path().string() + "/./" + fs::path(recs[1]).filename().string();
+  struct Case {
+    const char* what;
+    MarkPoint in, out;
+    std::string output;
+    ExportStart want;
+  } cases[] = {
+      {"Mark Out before Mark In", Mark(recs[2], 100), Mark(recs[0], 100), dir / "a.nts", ExportStart::MarksNotInOrder},
+      {"Mark Out not set", Mark(recs[0], 100), {-1, "", -1}, dir / "b.avi", ExportStart::MarksNotInOrder},
+      {"one recording, reversed", Mark(recs[0], 5000), Mark(recs[0], 4000), dir / "c.nts",
+       ExportStart::MarksNotInOrder},
+      {"marks in different folders", Mark(recs[0], 100), Mark(elsewhere, 100), dir / "d.nts",
+       ExportStart::MarksInDifferentFolders},
+      {"Mark In's recording gone", Mark(dir / "20240601_070000_0001.ts", 100), Mark(recs[1], 100), dir / "e.nts",
+       ExportStart::StartMissing},
+      {"onto the start recording", Mark(recs[0], 100), Mark(recs[2], 100), recs[0], ExportStart::OutputIsSource},
+      {"onto the middle one, spelled otherwise", Mark(recs[0], 100), Mark(recs[2], 100), middleSpelledOtherwise,
+       ExportStart::OutputIsSource},
+      {"through a link to the end one", Mark(recs[0], 100), Mark(recs[2], 100), dir / "link-to-third.ts",
+       ExportStart::OutputIsSource},
+      {"onto a hard link, as AVI", Mark(elsewhere, 100), Mark(elsewhere, 400000), dir / "hard-link.avi",
+       ExportStart::OutputIsSource},
+  };
+  std::vector<std::string> before;
+  for (const auto& r : recs) before.push_back(ReadFile(r));
+  for (const auto& c : cases) {
+    const bool existed = fs::exists(c.output);
+    JobRun run = RunExport(Request(c.output, c.in, c.out));
+    EXPECT_EQ(run.start, c.want) << c.what;
+    EXPECT_EQ(run.endCalls, 0) << c.what;
+    if (!existed) EXPECT_FALSE(fs::exists(c.output)) << c.what;
+  }
+  for (size_t i = 0; i < recs.size(); ++i) EXPECT_TRUE(ReadFile(recs[i]) == before[i]) << recs[i];
+  EXPECT_EQ(SizeOf(elsewhere), SizeOf(recs[2]));
+  EXPECT_FALSE(ExportRefusalText(ExportStart::OutputIsSource, "x").empty());
+}
+
+TEST(Failures, AnOutputThatCannotBeCreatedOrWrittenEndsAsAFailedExport) {
+  const auto& recs = Recordings();
+  TempDir dir;
+  testsupport::WriteFile(dir / "plain-file", "not a folder");
+  struct Case {
+    const char* what;
+    std::string output;
+  } cases[] = {
+      {"a full disk", "/dev/full"},
+      {"a missing folder", dir / "no-such-folder/clip.nts"},
+      {"a folder that is a file", dir / "plain-file/clip.nts"},
+      {"a full disk, AVI", "/dev/full.avi"},
+      {"a missing folder, AVI", dir / "no-such-folder/clip.avi"},
+      {"a folder that is a file, AVI", dir / "plain-file/clip.AVI"},
+  };
+  for (auto& c : cases) {
+    std::string output = c.output;
+    if (output == "/dev/full.avi") {
+      // The AVI mode follows the name, so the full device is reached through a link.
+      output = dir / "full.avi";
+      fs::create_symlink("/dev/full", output);
+    }
+    JobRun run = RunExport(Request(output, Mark(recs[0], 100000), Mark(recs[1], 300000)));
+    ASSERT_EQ(run.start, ExportStart::Started) << c.what;
+    EXPECT_EQ(run.endCalls, 1) << c.what;
+    EXPECT_EQ(run.end.outcome, ExportOutcome::Failed) << c.what;
+    EXPECT_FALSE(run.end.outputKept) << c.what;
+    EXPECT_NE(run.end.message.find("Backup failed"), std::string::npos) << c.what << ": " << run.end.message;
+    EXPECT_EQ(run.end.message.find("Finish Backup"), std::string::npos) << c.what;
+  }
+  struct stat st {};
+  ASSERT_EQ(::stat("/dev/full", &st), 0);
+  EXPECT_TRUE(S_ISCHR(st.st_mode)); // never removed as a "partial output"
+  EXPECT_FALSE(fs::exists(dir / "no-such-folder"));
+}
+
+TEST(Failures, AnOutputCutShortIsRemovedAndTheMessageSaysSo) {
+  const auto& recs = Recordings();
+  TempDir dir;
+  // Files of this process cannot grow past 64 KiB: a disk that fills up.
+  struct rlimit old {};
+  ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &old), 0);
+  struct rlimit small = old;
+  small.rlim_cur = 64 * 1024;
+  auto oldSignal = std::signal(SIGXFSZ, SIG_IGN);
+  ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
+  JobRun runs[2];
+  const std::string outputs[2] = {dir / "cut.nts", dir / "cut.avi"};
+  for (int i = 0; i < 2; ++i) runs[i] = RunExport(Request(outputs[i], Mark(recs[0], 0), Mark(recs[1], 400000)));
+  ::setrlimit(RLIMIT_FSIZE, &old);
+  std::signal(SIGXFSZ, oldSignal);
+  for (int i = 0; i < 2; ++i) {
+    EXPECT_EQ(runs[i].end.outcome, ExportOutcome::Failed) << outputs[i];
+    EXPECT_FALSE(runs[i].end.outputKept) << outputs[i];
+    EXPECT_FALSE(fs::exists(outputs[i])) << outputs[i];
+    EXPECT_NE(runs[i].end.message.find("removed"), std::string::npos) << runs[i].end.message;
+  }
+}
+
+} // namespace
