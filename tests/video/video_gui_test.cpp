@@ -1,0 +1,182 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <filesystem>
+#include <thread>
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QMouseEvent>
+
+#include "app/settings.h"
+#include "tests/support/test_support.h"
+#include "tests/video/video_rig.h"
+#include "tools/sample_card/frame_code.h"
+#include "video/video_static.h"
+
+using testsupport::ScopedClock;
+using testsupport::TempDir;
+using videotest::Packet;
+using videotest::VideoRig;
+
+namespace {
+
+// Runs the event loop until pred holds (at most timeoutMs).
+bool PumpUntil(const std::function<bool()>& pred, int timeoutMs = 10000) {
+  QElapsedTimer timer;
+  timer.start();
+  while (!pred()) {
+    if (timer.elapsed() > timeoutMs) return false;
+    QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+  return true;
+}
+
+void Pump(int ms) {
+  PumpUntil([] { return false; }, ms);
+}
+
+// Sends a mouse event to a widget at a point of its own.
+void Mouse(QWidget* w, QEvent::Type type, QPoint local, Qt::MouseButtons buttons) {
+  QMouseEvent e(type, QPointF(local), QPointF(w->mapToGlobal(local)), Qt::LeftButton, buttons, Qt::NoModifier);
+  QCoreApplication::sendEvent(w, &e);
+}
+
+int Grey(QRgb px) { return (qRed(px) + qGreen(px) + qBlue(px)) / 3; }
+
+class VideoWindowTest : public ::testing::Test {
+protected:
+  static void SetUpTestSuite() {
+    static int argc = 1;
+    static char name[] = "video_gui_tests";
+    static char* argv[] = {name, nullptr};
+    app_ = new QApplication(argc, argv);
+    dir_ = new TempDir;
+  }
+  static void TearDownTestSuite() {
+    delete dir_;
+    delete app_;
+  }
+  void SetUp() override {
+    ResetSettings(dir_->path());
+    Settings().displayMode = 0; // the 4:2:0 shader
+  }
+  static QApplication* app_;
+  static TempDir* dir_;
+  videotest::YieldingClock clock_;
+  ScopedClock scoped_{clock_};
+};
+QApplication* VideoWindowTest::app_ = nullptr;
+TempDir* VideoWindowTest::dir_ = nullptr;
+
+} // namespace
+
+// The shader path: black before the first picture and after stop; pictures fill the
+// whole window (stretched), with their own level range.
+TEST_F(VideoWindowTest, ShaderShowsWholePicturesWithTheirLevelsAndBlackAround) {
+  CVideoStatic video;
+  video.resize(640, 480);
+  video.show();
+  ASSERT_TRUE(PumpUntil([&] { return video.isVisible() && video.isValid(); }));
+  QImage before = video.grabFramebuffer();
+  EXPECT_EQ(Grey(before.pixel(320, 240)), 0) << "black before the first picture";
+
+  // The sample pattern, stretched from 320x240 to 640x480.
+  const std::string card = testsupport::MakeSampleCard(dir_->path() + "/card", "--files 1 --seconds 1 --size 320x240");
+  const auto packets = videotest::ReadVideoPackets(std::filesystem::directory_iterator(card)->path().string());
+  {
+    VideoRig rig(video);
+    ASSERT_TRUE(rig.Start());
+    for (int i = 0; i < 10; ++i) rig.Push(packets[static_cast<size_t>(i)]);
+    ASSERT_TRUE(PumpUntil([&] { return rig.tap.Pictures().size() >= 10; }));
+    const auto shown = rig.tap.Pictures();
+    EXPECT_EQ(shown.back().format, PictureFormat::kYuv420);
+    ASSERT_TRUE(PumpUntil([&] { return video.DrawnSerial() == shown.back().serial; }));
+    const QImage frame = video.grabFramebuffer().convertToFormat(QImage::Format_RGB32);
+    ASSERT_EQ(frame.size(), QSize(640, 480));
+    EXPECT_EQ(samplegen::DecodeFrameNumber(frame.constBits(), frame.width(), frame.height(),
+                                           static_cast<int>(frame.bytesPerLine()), samplegen::PixelLayout::kBgra32),
+              shown.back().number)
+        << "the frame-number strip spans the whole width";
+    const QRgb corner = frame.pixel(635, 475); // grass
+    EXPECT_GT(qGreen(corner), qRed(corner) + 40);
+    EXPECT_GT(qGreen(corner), qBlue(corner) + 40);
+
+    rig.channel.VideoThread().Stop(10000);
+    ASSERT_TRUE(rig.tap.Last() && rig.tap.Last()->blank);
+    const uint64_t black = rig.tap.Last()->serial;
+    ASSERT_TRUE(PumpUntil([&] { return video.DrawnSerial() == black; }));
+    EXPECT_EQ(Grey(video.grabFramebuffer().pixel(320, 240)), 0) << "black after stop";
+  }
+
+  // A grey ramp (luma = column) at 1:1: full range keeps 0..255, limited range is
+  // stretched from 16..235.
+  video.resize(256, 64);
+  for (bool full : {true, false}) {
+    SCOPED_TRACE(full);
+    TempDir tmp;
+    const std::string raw = tmp / "ramp.yuv", ts = tmp / "ramp.ts";
+    std::string frame;
+    for (int y = 0; y < 64; ++y)
+      for (int x = 0; x < 256; ++x) frame += static_cast<char>(x);
+    frame += std::string(2 * 128 * 32, static_cast<char>(128));
+    testsupport::WriteFile(raw, frame);
+    const std::string fmt = full ? "yuvj420p" : "yuv420p";
+    std::string log;
+    ASSERT_EQ(testsupport::Run("ffmpeg -v error -y -f rawvideo -pix_fmt " + fmt + " -s 256x64 -r 30 -i '" + raw +
+                                   "' -c:v libx264 -qp 0 -pix_fmt " + fmt + " -f mpegts '" + ts + "' 2>&1",
+                               &log),
+              0)
+        << log;
+    VideoRig rig(video);
+    ASSERT_TRUE(rig.Start());
+    for (const Packet& p : videotest::ReadVideoPackets(ts)) rig.Push(p);
+    ASSERT_TRUE(PumpUntil([&] { return !rig.tap.Pictures().empty(); }));
+    const uint64_t serial = rig.tap.Pictures().back().serial;
+    ASSERT_TRUE(PumpUntil([&] { return video.DrawnSerial() == serial; }));
+    const QImage image = video.grabFramebuffer();
+    ASSERT_EQ(image.width(), 256);
+    for (int x = 0; x < 256; ++x) {
+      const double expected = full ? x : std::clamp(std::round((x - 16) * 255.0 / 219.0), 0.0, 255.0);
+      const QRgb px = image.pixel(x, 32);
+      EXPECT_NEAR(qRed(px), expected, 2) << x;
+      EXPECT_NEAR(qGreen(px), expected, 2) << x;
+      EXPECT_NEAR(qBlue(px), expected, 2) << x;
+    }
+  }
+}
+
+// A double click takes the video to full screen on its own and back into its
+// parent at exactly its old rectangle; a left drag moves the window it sits in.
+TEST_F(VideoWindowTest, FullScreenReturnsToTheOldRectangleAndDragMovesTheWindow) {
+  QWidget main;
+  main.setGeometry(100, 100, 640, 480);
+  auto* video = new CVideoStatic(&main);
+  const QRect place(10, 20, 320, 240);
+  video->setGeometry(place);
+  main.show();
+  ASSERT_TRUE(PumpUntil([&] { return video->isVisible(); }));
+
+  Mouse(video, QEvent::MouseButtonDblClick, {50, 50}, Qt::LeftButton);
+  Pump(100);
+  EXPECT_TRUE(video->IsFullScreen());
+  EXPECT_TRUE(video->isWindow());
+  EXPECT_FALSE(main.isVisible());
+  Mouse(video, QEvent::MouseButtonDblClick, {50, 50}, Qt::LeftButton);
+  Pump(100);
+  EXPECT_FALSE(video->IsFullScreen());
+  EXPECT_EQ(video->parentWidget(), &main);
+  EXPECT_EQ(video->geometry(), place);
+  EXPECT_TRUE(video->isVisible());
+  EXPECT_TRUE(main.isVisible());
+
+  const QPoint start = main.pos();
+  Mouse(video, QEvent::MouseButtonPress, {5, 5}, Qt::LeftButton);
+  Mouse(video, QEvent::MouseMove, {35, 45}, Qt::LeftButton);
+  Mouse(video, QEvent::MouseButtonRelease, {35, 45}, Qt::NoButton);
+  Pump(100);
+  EXPECT_EQ(main.pos(), start + QPoint(30, 40));
+}
