@@ -124,7 +124,9 @@ TEST(StreamCopy, RefusesStretchesItCannotSaveAndOutputsOntoTheRecordings) {
     JobRun run = RunExport(Request(c.output, c.in, c.out));
     EXPECT_EQ(run.start, c.want) << c.what;
     EXPECT_EQ(run.endCalls, 0) << c.what;
-    if (!existed) EXPECT_FALSE(fs::exists(c.output)) << c.what;
+    if (!existed) {
+      EXPECT_FALSE(fs::exists(c.output)) << c.what;
+    }
   }
   for (size_t i = 0; i < recs.size(); ++i) EXPECT_TRUE(ReadFile(recs[i]) == before[i]) << recs[i];
   EXPECT_EQ(SizeOf(elsewhere), SizeOf(recs[2]));
