@@ -18,9 +18,11 @@ void Usage(FILE* to) {
       "  list FOLDER\n"
       "      Lists the recordings of a folder: number, start and end time, duration,\n"
       "      read-only, path.\n"
-      "  export --from FILE:BYTE --to FILE:BYTE OUTPUT\n"
-      "      Saves the stretch between two marks as a transport stream, or as an AVI\n"
-      "      file when OUTPUT ends in .avi.\n",
+      "  export --from FILE:BYTE --to FILE:BYTE [--fps N] [--size WxH] OUTPUT\n"
+      "      Saves the stretch between two marks (a recording and a byte offset in it)\n"
+      "      as a transport stream, or as an AVI file when OUTPUT ends in .avi (any\n"
+      "      case). The AVI's frame rate and picture size come from the recording\n"
+      "      unless given. Shows progress on a terminal.\n",
       to);
 }
 
