@@ -234,11 +234,13 @@ ExportStart CTSBackup::Launch() {
 
 void CTSBackup::Stop() {
   running_ = false;
-  if (thread_.joinable()) thread_.join();
+  Wait();
 }
 
 void CTSBackup::Wait() {
-  if (thread_.joinable()) thread_.join();
+  // From the job's own callbacks there is nothing to wait for: the loop ends
+  // once they return.
+  if (thread_.joinable() && thread_.get_id() != std::this_thread::get_id()) thread_.join();
 }
 
 ExportEnd CTSBackup::EndNotice() const {

@@ -85,6 +85,21 @@ TEST(StreamCopy, AMissingRecordingEndsTheJobWithWhatWasWritten) {
   EXPECT_TRUE(ReadFile(out) == want) << "output of " << SizeOf(out) << " bytes, wanted " << want.size();
 }
 
+TEST(StreamCopy, SavingThePlayingFileCopiesItWholeButNeverOntoItself) {
+  const std::string& rec = Recordings()[1];
+  TempDir dir;
+  const std::string out = dir / "copy.ts";
+  CTSBackup job;
+  ASSERT_EQ(job.BeginCopy(rec, out), ExportStart::Started);
+  job.Wait();
+  EXPECT_EQ(job.EndNotice().outcome, ExportOutcome::Finished);
+  EXPECT_EQ(job.EndNotice().message, out + " Finish Backup");
+  EXPECT_TRUE(ReadFile(out) == ReadFile(rec));
+  EXPECT_EQ(job.BeginCopy(rec, rec), ExportStart::OutputIsSource);
+  EXPECT_EQ(job.BeginCopy(dir / "gone.ts", out), ExportStart::StartMissing);
+  EXPECT_TRUE(ReadFile(out) == ReadFile(rec));
+}
+
 TEST(StreamCopy, RefusesStretchesItCannotSaveAndOutputsOntoTheRecordings) {
   const auto& recs = Recordings();
   TempDir dir;
