@@ -278,7 +278,7 @@ void CTSBackup::Run() {
     case ExportOutcome::Finished:
       end.message = request_.output + " " + Translate("Finish Backup");
       done_ = total_.load();
-      if (onProgress_) onProgress_(done_.load(), total_.load());
+      if (onProgress_ && reportedAt_ != total_.load()) onProgress_(done_.load(), total_.load());
       break;
     case ExportOutcome::Incomplete:
       end.message = request_.output + " " + Translate("Backup incomplete") + ": " + e.reason + ". " +
