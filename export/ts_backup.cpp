@@ -20,6 +20,7 @@
 namespace {
 
 constexpr size_t kCopyChunk = 1 << 20;
+constexpr int64_t kInKernelChunk = 16 << 20; // between checks of the running flag
 constexpr int64_t kReportStep = 1 << 20;
 // AVI mode starts reading this far before the first block of the stretch, so
 // that the PES packets cut inside the stretch are complete.
@@ -353,7 +354,23 @@ CTSBackup::Ending CTSBackup::RunStreamCopy() {
   std::unique_ptr<uint8_t[]> buf(new uint8_t[kCopyChunk]);
   const auto& files = plan_.Files();
 
+  // The start recording's beginning up to and including its program tables,
+  // so that the copy can be played from its start. When the stretch begins
+  // before the tables' end, the stretch itself carries them.
+  int64_t headEnd = 0, tablesEnd = 0;
+  StreamPids pids;
+  if (job_ == Job::Segment && FindProgramTables(files[0].path, &tablesEnd, &pids))
+    headEnd = std::min(tablesEnd, files[0].from);
+
+  // The whole output is reserved at once: the file system lays it out in one
+  // piece, and a disk without room for it fails the export before it begins.
+  if (outRegular_ && ::fallocate(outFd_, FALLOC_FL_KEEP_SIZE, 0, headEnd + plan_.TotalBytes()) != 0 &&
+      (errno == ENOSPC || errno == EFBIG)) {
+    fail(ExportOutcome::Failed, Translate("not enough space") + " (" + Errno(errno) + ")");
+  }
+
   // Copies [from, to) of a recording. False when the copy cannot go on (e is set).
+  bool inKernel = outRegular_;
   auto copy = [&](int fd, size_t index, int64_t from, int64_t to, bool progress) {
     for (int64_t at = from; at < to;) {
       if (!running_) {
@@ -361,6 +378,23 @@ CTSBackup::Ending CTSBackup::RunStreamCopy() {
         return false;
       }
       const auto want = static_cast<size_t>(std::min<int64_t>(to - at, static_cast<int64_t>(kCopyChunk)));
+      if (inKernel) {
+        // The kernel copies between the files without passing the bytes
+        // through this process, as cp does. When it cannot (another file
+        // system, a device) or fails, the chunk goes the ordinary way, which
+        // tells a recording that cannot be read from an output that cannot be written.
+        loff_t offset = at;
+        const auto most = static_cast<size_t>(std::min<int64_t>(to - at, kInKernelChunk));
+        ssize_t n = ::copy_file_range(fd, &offset, outFd_, nullptr, most, 0);
+        if (n > 0) {
+          at += n;
+          if (progress) Report(index, at);
+          continue;
+        }
+        if (n < 0 && (errno == EXDEV || errno == EINVAL || errno == ENOSYS || errno == EOPNOTSUPP ||
+                      errno == EBADF || errno == EPERM))
+          inKernel = false;
+      }
       ssize_t got = ReadAt(fd, buf.get(), want, at);
       if (got <= 0) {
         fail(ExportOutcome::Incomplete, NameOf(files[index].path) + " " +
@@ -379,7 +413,7 @@ CTSBackup::Ending CTSBackup::RunStreamCopy() {
     return true;
   };
 
-  bool ok = true;
+  bool ok = e.outcome == ExportOutcome::Finished;
   for (size_t i = 0; ok && i < files.size(); ++i) {
     const SegmentFile& f = files[i];
     int fd = ::open(f.path.c_str(), O_RDONLY | O_CLOEXEC);
@@ -389,14 +423,7 @@ CTSBackup::Ending CTSBackup::RunStreamCopy() {
       break;
     }
     ::posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
-    if (i == 0 && job_ == Job::Segment) {
-      // The recording's beginning up to and including its program tables, so
-      // that the copy can be played from its start. When the stretch begins
-      // before the tables' end, the stretch itself carries them.
-      int64_t tablesEnd = 0;
-      StreamPids pids;
-      if (FindProgramTables(f.path, &tablesEnd, &pids)) ok = copy(fd, i, 0, std::min(tablesEnd, f.from), false);
-    }
+    if (i == 0) ok = copy(fd, i, 0, headEnd, false);
     if (ok) ok = copy(fd, i, f.from, f.to, true);
     ::close(fd);
   }
@@ -404,6 +431,12 @@ CTSBackup::Ending CTSBackup::RunStreamCopy() {
 
   int fd = outFd_;
   outFd_ = -1;
+  // Room reserved past what was written (a job that did not finish) is given back.
+  if (outRegular_) {
+    const off_t end = ::lseek(fd, 0, SEEK_CUR);
+    if (end >= 0 && ::ftruncate(fd, end) != 0 && e.outcome != ExportOutcome::Failed)
+      fail(ExportOutcome::Failed, Translate("cannot write the file") + " (" + Errno(errno) + ")");
+  }
   if (::close(fd) != 0 && e.outcome != ExportOutcome::Failed)
     fail(ExportOutcome::Failed, Translate("cannot write the file") + " (" + Errno(errno) + ")");
   return e;
