@@ -14,6 +14,7 @@ namespace detail {
 struct PlaybackLink {
   std::mutex mutex;
   SoundBuffer* playing = nullptr;
+  SoundDevice::Tap tap;
 };
 } // namespace detail
 
@@ -130,10 +131,16 @@ std::unique_ptr<SoundBuffer> SoundDevice::CreateBuffer(const PcmFormat& format, 
   return std::unique_ptr<SoundBuffer>(new SoundBuffer(format, bytes, link_));
 }
 
+void SoundDevice::SetTap(Tap tap) {
+  std::lock_guard lock(link_->mutex);
+  link_->tap = std::move(tap);
+}
+
 void SoundDevice::Render(uint8_t* out, size_t bytes) {
   std::lock_guard lock(link_->mutex);
   if (link_->playing) link_->playing->Render(out, bytes);
   else std::memset(out, format_.bitsPerSample == 8 ? 0x80 : 0, bytes);
+  if (link_->tap) link_->tap(out, bytes);
 }
 
 std::vector<uint8_t> ManualSoundDevice::Play(size_t bytes) {

@@ -111,6 +111,11 @@ public:
   // number of sample frames.
   std::unique_ptr<SoundBuffer> CreateBuffer(const PcmFormat& format, uint32_t bytes);
 
+  // Sees every byte the device outputs, as it is pulled, on the device's own
+  // thread (meters, measurements). An empty tap removes it.
+  using Tap = std::function<void(const uint8_t* bytes, size_t count)>;
+  void SetTap(Tap tap);
+
 protected:
   // The device's output: the bytes of the buffer playing, or silence.
   void Render(uint8_t* out, size_t bytes);

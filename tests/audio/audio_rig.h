@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <thread>
@@ -40,6 +41,12 @@ inline std::vector<std::string> AudioFrames(const std::string& tsPath) {
   }
   cut();
   return frames;
+}
+
+// The number of descriptors in the queue, read under its lock.
+inline int QueueCount(CABuffer2& queue) {
+  std::lock_guard lock(queue);
+  return queue.Count();
 }
 
 // Pushes frames into an audio queue from a thread of its own, blocking while

@@ -93,11 +93,11 @@ TEST_F(AudioEndToEnd, HoldAndAudioFlagSilenceTheOutput) {
   for (int i = 0; i < 2000 && !chn.AudioQueue().IsFullLocked(); ++i) SleepReal(5);
 
   chn.state.audioHold = true;
-  const int queued = chn.AudioQueue().Count();
+  const int queued = audiorig::QueueCount(chn.AudioQueue());
   ASSERT_TRUE(chn.AudioThread().Start());
   ASSERT_TRUE(chn.AudioThread().HasSoundBuffer());
   SleepReal(400);
-  EXPECT_EQ(chn.AudioQueue().Count(), queued) << "a frame was taken while held";
+  EXPECT_EQ(audiorig::QueueCount(chn.AudioQueue()), queued) << "a frame was taken while held";
   const int64_t heldBytes = FileSize(pcm); // all of it played while held
 
   chn.state.audioHold = false;
