@@ -26,6 +26,13 @@ NoWindow& TheNoWindow() {
 // the one being filled, and one spare for a window slow to let go.
 constexpr size_t kMaxSurfaces = 4;
 
+// Picture serials are unique in the process, so that a window can tell a new
+// picture from one it already has, whichever presenter sent it.
+uint64_t NextSerial() {
+  static std::atomic<uint64_t> serial{0};
+  return ++serial;
+}
+
 } // namespace
 
 bool VideoPicture::Allocate(int w, int h, PictureFormat f) {
@@ -117,7 +124,7 @@ bool CD3DPresenter::Clear(uint32_t colour) {
   }
   p->colour = {};
   p->blank = true;
-  p->serial = ++serial_;
+  p->serial = NextSerial();
   current_ = std::move(p);
   return true;
 }
@@ -158,7 +165,7 @@ bool CD3DPresenter::BlitYv12(const PictureColour& colour) {
   if (!filling_ || !filled_ || filling_->format != PictureFormat::kYuv420) return false;
   filling_->colour = colour;
   filling_->blank = false;
-  filling_->serial = ++serial_;
+  filling_->serial = NextSerial();
   current_ = std::move(filling_);
   filled_ = false;
   return true;
@@ -174,7 +181,7 @@ bool CD3DPresenter::UnlockBackBuffer() {
   if (!filling_ || filling_->format == PictureFormat::kYuv420) return false;
   filling_->colour = {};
   filling_->blank = false;
-  filling_->serial = ++serial_;
+  filling_->serial = NextSerial();
   current_ = std::move(filling_);
   return true;
 }

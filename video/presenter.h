@@ -67,7 +67,6 @@ private:
   int width_ = 0;
   int height_ = 0;
   int depth_ = 32;
-  uint64_t serial_ = 0;
   std::vector<std::shared_ptr<VideoPicture>> pool_;
   std::shared_ptr<VideoPicture> current_; // the back buffer's content
   std::shared_ptr<VideoPicture> filling_; // locked, being filled

@@ -23,7 +23,8 @@ struct VideoPicture {
   PictureColour colour; // for kYuv420: how its samples map to RGB
   uint8_t* planes[3] = {nullptr, nullptr, nullptr};
   int strides[3] = {0, 0, 0};
-  // A new number for every picture put in (a cleared surface counts too).
+  // A number of its own for every picture put in (a cleared surface counts too),
+  // unique in the process.
   uint64_t serial = 0;
   bool blank = false; // filled with a plain colour by a clear, not a decoded picture
 

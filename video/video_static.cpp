@@ -94,6 +94,11 @@ bool CVideoStatic::Show(std::shared_ptr<const VideoPicture> picture) {
   if (picture && picture->format == PictureFormat::kYuv420 && !CanShowYuv()) return false;
   {
     std::lock_guard lock(mutex_);
+    // The video thread shows a held picture again and again (pause, step): the
+    // widget already has it, and repaints itself whenever it needs to.
+    const uint64_t serial = picture ? picture->serial : 0;
+    if (serial == handedSerial_) return true;
+    handedSerial_ = serial;
     pending_ = std::move(picture);
     pendingSet_ = true;
   }

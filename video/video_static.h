@@ -69,6 +69,7 @@ private:
   std::mutex mutex_;
   std::shared_ptr<const VideoPicture> pending_; // handed by Show, not drawn yet
   bool pendingSet_ = false;
+  uint64_t handedSerial_ = ~uint64_t{0}; // the serial of the last picture handed over (0: black)
 
   // Widget thread only.
   std::shared_ptr<const VideoPicture> shown_;

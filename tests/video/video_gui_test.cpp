@@ -105,6 +105,18 @@ TEST_F(VideoWindowTest, ShaderShowsWholePicturesWithTheirLevelsAndBlackAround) {
     EXPECT_GT(qGreen(corner), qRed(corner) + 40);
     EXPECT_GT(qGreen(corner), qBlue(corner) + 40);
 
+    // While the thread holds a picture (pause) it shows it again every 10 ms; the
+    // widget draws it once.
+    rig.channel.SetPause(1);
+    rig.Push(packets[10]);
+    ASSERT_TRUE(PumpUntil([&] { return rig.channel.state.audioHold.load(); }));
+    int draws = 0;
+    const auto counting = QObject::connect(&video, &CVideoStatic::pictureDrawn, [&] { ++draws; });
+    Pump(300);
+    QObject::disconnect(counting);
+    EXPECT_LE(draws, 2);
+    EXPECT_EQ(video.DrawnSerial(), rig.tap.Pictures().back().serial);
+
     rig.channel.VideoThread().Stop(10000);
     ASSERT_TRUE(rig.tap.Last() && rig.tap.Last()->blank);
     const uint64_t black = rig.tap.Last()->serial;

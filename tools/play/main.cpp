@@ -20,7 +20,7 @@ void Usage() {
                "  --size WxH         window size (default: the picture's usual 960x540)\n"
                "  --rgb              show through the RGB path instead of the YUV shader\n"
                "  --no-audio         queue no audio\n"
-               "  --quit-after S     quit after S seconds\n"
+               "  --quit-after S     quit after S seconds (and tell how many pictures were shown)\n"
                "  --help             this text\n"
                "Keys: F1 in the window.\n");
 }
@@ -74,5 +74,7 @@ int main(int argc, char** argv) {
   window.show();
   if (!window.Play()) return 1;
   if (quitAfter > 0) QTimer::singleShot(quitAfter * 1000, &app, &QApplication::quit);
-  return app.exec();
+  const int status = app.exec();
+  if (quitAfter > 0) std::fprintf(stderr, "velmora-play: %lld pictures shown\n", static_cast<long long>(window.PicturesShown()));
+  return status;
 }

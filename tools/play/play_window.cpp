@@ -70,6 +70,7 @@ PlayWindow::PlayWindow(const Options& options) : options_(options) {
     if (!channel_) return;
     channel_->TakeFrameCount();
     fps_ = channel_->FramesPerSecond();
+    shownTotal_ += fps_;
     UpdateTitle();
   });
   timer->start(1000);

@@ -28,6 +28,8 @@ public:
   // Opens and starts the channel. False (with a message on standard error) when a
   // folder holds no recordings.
   bool Play();
+  // Pictures shown since Play, and the seconds since then.
+  int64_t PicturesShown() const { return shownTotal_; }
 
 protected:
   bool event(QEvent* event) override;
@@ -48,5 +50,6 @@ private:
   std::unique_ptr<CTSChn> channel_;
   int position_ = 0; // reader position, permille
   int fps_ = 0;
+  int64_t shownTotal_ = 0;
   QString note_;
 };
