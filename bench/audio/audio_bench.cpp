@@ -18,8 +18,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <mutex>
 #include <random>
 #include <string>
@@ -54,8 +52,12 @@ std::string ProgramFolder() {
 }
 
 std::vector<std::string> AudioFrames(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  std::string bytes;
+  if (FILE* f = std::fopen(path.c_str(), "rb")) {
+    char chunk[65536];
+    for (size_t n; (n = std::fread(chunk, 1, sizeof chunk, f)) > 0;) bytes.append(chunk, n);
+    std::fclose(f);
+  }
   std::vector<std::string> frames;
   std::string pes;
   auto cut = [&] {
