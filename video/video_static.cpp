@@ -1,10 +1,16 @@
 #include "video/video_static.h"
 
+#include <cstring>
+
+#include <QCoreApplication>
 #include <QGenericMatrix>
 #include <QMetaObject>
 #include <QMouseEvent>
 #include <QOpenGLContext>
+#include <QOpenGLFunctions>
 #include <QOpenGLShaderProgram>
+#include <QOpenGLWindow>
+#include <QPainter>
 #include <QScreen>
 #include <QWindow>
 
@@ -39,19 +45,31 @@ void main() {
 }
 )";
 
-// Packed RGB; 32-bit pictures are uploaded as RGBA bytes and their B and R swapped here.
+// Packed RGB: a plain texture copy, which software renderers draw on a fast path.
+// Where the GL cannot take BGRA bytes (OpenGL ES without the extension), they are
+// uploaded as RGBA and SWAP_RED_BLUE is defined.
 const char* const kRgbShader = R"(
 #ifdef GL_ES
 precision mediump float;
 #endif
 varying highp vec2 texCoord;
 uniform sampler2D picture;
-uniform float swapRedBlue;
 void main() {
-  vec4 c = texture2D(picture, texCoord);
-  gl_FragColor = vec4(mix(c.rgb, c.bgr, swapRedBlue), 1.0);
+#ifdef SWAP_RED_BLUE
+  gl_FragColor = texture2D(picture, texCoord).bgra;
+#else
+  gl_FragColor = texture2D(picture, texCoord);
+#endif
 }
 )";
+
+// Whether the GL draws in software (Mesa's llvmpipe or softpipe, and the like).
+bool SoftwareRenderer(const char* renderer) {
+  if (!renderer) return false;
+  for (const char* name : {"llvmpipe", "softpipe", "Software Rasterizer", "SWR"})
+    if (std::strstr(renderer, name)) return true;
+  return false;
+}
 
 const GLfloat kQuad[] = {-1.f, -1.f, 1.f, -1.f, -1.f, 1.f, 1.f, 1.f};
 
@@ -72,69 +90,70 @@ QMatrix3x3 YuvToRgb(const PictureColour& colour) {
 
 } // namespace
 
-CVideoStatic::CVideoStatic(QWidget* parent) : QOpenGLWidget(parent) {
-  setAutoFillBackground(false);
-  UpdateScreenDepth();
-}
-
-CVideoStatic::~CVideoStatic() {
-  if (glReady_ && context()) {
-    makeCurrent();
-    ReleaseGL();
-    doneCurrent();
+// The GL surface: an OpenGL window filling the widget. It draws the widget's
+// latest picture and hands mouse and key input on to the widget.
+class CVideoStatic::Surface : public QOpenGLWindow, protected QOpenGLFunctions {
+public:
+  explicit Surface(CVideoStatic* owner) : QOpenGLWindow(QOpenGLWindow::NoPartialUpdate), owner_(owner) {}
+  ~Surface() override {
+    if (ready_) {
+      makeCurrent();
+      ReleaseGL();
+      doneCurrent();
+    }
   }
-}
+  bool Ready() const { return ready_; }
+  QImage Grab();
 
-void CVideoStatic::UpdateScreenDepth() {
-  const QScreen* s = screen();
-  depth_ = s && s->depth() == 16 ? 16 : 32;
-}
+protected:
+  void initializeGL() override;
+  void paintGL() override;
+  void mousePressEvent(QMouseEvent* e) override { Forward(e); }
+  void mouseMoveEvent(QMouseEvent* e) override { Forward(e); }
+  void mouseReleaseEvent(QMouseEvent* e) override { Forward(e); }
+  void mouseDoubleClickEvent(QMouseEvent* e) override { Forward(e); }
+  void keyPressEvent(QKeyEvent* e) override { Forward(e); }
+  void keyReleaseEvent(QKeyEvent* e) override { Forward(e); }
 
-bool CVideoStatic::Show(std::shared_ptr<const VideoPicture> picture) {
-  if (picture && picture->format == PictureFormat::kYuv420 && !CanShowYuv()) return false;
-  {
-    std::lock_guard lock(mutex_);
-    // The video thread shows a held picture again and again (pause, step): the
-    // widget already has it, and repaints itself whenever it needs to.
-    const uint64_t serial = picture ? picture->serial : 0;
-    if (serial == handedSerial_) return true;
-    handedSerial_ = serial;
-    pending_ = std::move(picture);
-    pendingSet_ = true;
-  }
-  // One repaint request at a time; the repaint draws the latest picture.
-  if (!updatePosted_.exchange(true))
-    QMetaObject::invokeMethod(
-        this,
-        [this] {
-          updatePosted_ = false;
-          update();
-        },
-        Qt::QueuedConnection);
-  return true;
-}
+private:
+  // The window lies at (0, 0) of the widget: positions need no change.
+  void Forward(QEvent* e) { QCoreApplication::sendEvent(owner_, e); }
+  QOpenGLShaderProgram* RgbProgram(bool swapRedBlue);
+  void ReleaseGL();
+  bool Upload(const VideoPicture& picture);
+  void Draw(const VideoPicture& picture);
+  void DefineTexture(int index, GLint internalFormat, int width, int height, GLenum format, GLenum type);
 
-void CVideoStatic::showEvent(QShowEvent* event) {
-  UpdateScreenDepth();
-  QOpenGLWidget::showEvent(event);
-}
+  CVideoStatic* owner_;
+  bool ready_ = false;
+  std::shared_ptr<const VideoPicture> shown_;
+  uint64_t uploadedSerial_ = 0;
+  QOpenGLShaderProgram* yuvProgram_ = nullptr;
+  QOpenGLShaderProgram* rgbProgram_ = nullptr;
+  QOpenGLShaderProgram* swapProgram_ = nullptr; // BGRA pictures uploaded as RGBA
+  bool uploadBgra_ = true;
+  GLuint textures_[3] = {0, 0, 0};
+  int textureSize_[3][2] = {};
+  GLint textureFormat_[3] = {};
+};
 
-void CVideoStatic::initializeGL() {
+void CVideoStatic::Surface::initializeGL() {
   initializeOpenGLFunctions();
-  // Reparenting (full screen) gives the widget a new context: everything is made again.
-  connect(context(), &QOpenGLContext::aboutToBeDestroyed, this, &CVideoStatic::ReleaseGL, Qt::DirectConnection);
   yuvProgram_ = new QOpenGLShaderProgram;
   bool yuvOk = yuvProgram_->addShaderFromSourceCode(QOpenGLShader::Vertex, kVertexShader) &&
                yuvProgram_->addShaderFromSourceCode(QOpenGLShader::Fragment, kYuvShader);
   yuvProgram_->bindAttributeLocation("position", 0);
   yuvOk = yuvOk && yuvProgram_->link();
-  rgbProgram_ = new QOpenGLShaderProgram;
-  rgbProgram_->addShaderFromSourceCode(QOpenGLShader::Vertex, kVertexShader);
-  rgbProgram_->addShaderFromSourceCode(QOpenGLShader::Fragment, kRgbShader);
-  rgbProgram_->bindAttributeLocation("position", 0);
-  rgbProgram_->link();
-  // Without the converter only RGB pictures can be shown; the video thread switches over.
-  if (!yuvOk) yuvWorks_ = false;
+  QOpenGLContext* gl = QOpenGLContext::currentContext();
+  uploadBgra_ = !gl->isOpenGLES() || gl->hasExtension("GL_EXT_texture_format_BGRA8888");
+  rgbProgram_ = RgbProgram(false);
+  if (!uploadBgra_) swapProgram_ = RgbProgram(true);
+  // Without the converter only RGB pictures can be shown; the video thread switches
+  // over. A software renderer converts 4:2:0 in its shader at several times the cost
+  // of the scaler's conversion and a plain copy, so it gets RGB pictures too, unless
+  // VELMORA_GL_YUV is set (to try the shader there).
+  const bool software = SoftwareRenderer(reinterpret_cast<const char*>(glGetString(GL_RENDERER)));
+  if (!yuvOk || (software && !qEnvironmentVariableIsSet("VELMORA_GL_YUV"))) owner_->yuvWorks_ = false;
   glGenTextures(3, textures_);
   for (int i = 0; i < 3; ++i) {
     glBindTexture(GL_TEXTURE_2D, textures_[i]);
@@ -146,22 +165,30 @@ void CVideoStatic::initializeGL() {
     textureFormat_[i] = 0;
   }
   uploadedSerial_ = 0;
-  glReady_ = true;
-  UpdateScreenDepth();
+  ready_ = true;
 }
 
-void CVideoStatic::ReleaseGL() {
-  if (!glReady_) return;
+QOpenGLShaderProgram* CVideoStatic::Surface::RgbProgram(bool swapRedBlue) {
+  auto* program = new QOpenGLShaderProgram;
+  program->addShaderFromSourceCode(QOpenGLShader::Vertex, kVertexShader);
+  program->addShaderFromSourceCode(QOpenGLShader::Fragment,
+                                   QByteArray(swapRedBlue ? "#define SWAP_RED_BLUE\n" : "") + kRgbShader);
+  program->bindAttributeLocation("position", 0);
+  program->link();
+  return program;
+}
+
+void CVideoStatic::Surface::ReleaseGL() {
   glDeleteTextures(3, textures_);
   delete yuvProgram_;
   delete rgbProgram_;
-  yuvProgram_ = rgbProgram_ = nullptr;
-  uploadedSerial_ = 0;
-  glReady_ = false;
+  delete swapProgram_;
+  yuvProgram_ = rgbProgram_ = swapProgram_ = nullptr;
+  ready_ = false;
 }
 
-void CVideoStatic::DefineTexture(int index, int internalFormat, int width, int height, unsigned format,
-                                 unsigned type) {
+void CVideoStatic::Surface::DefineTexture(int index, GLint internalFormat, int width, int height, GLenum format,
+                                          GLenum type) {
   glBindTexture(GL_TEXTURE_2D, textures_[index]);
   if (textureSize_[index][0] != width || textureSize_[index][1] != height || textureFormat_[index] != internalFormat) {
     glTexImage2D(GL_TEXTURE_2D, 0, internalFormat, width, height, 0, format, type, nullptr);
@@ -171,7 +198,7 @@ void CVideoStatic::DefineTexture(int index, int internalFormat, int width, int h
   }
 }
 
-bool CVideoStatic::Upload(const VideoPicture& p) {
+bool CVideoStatic::Surface::Upload(const VideoPicture& p) {
   glPixelStorei(GL_UNPACK_ALIGNMENT, 1); // rows are packed without gaps
   switch (p.format) {
   case PictureFormat::kYuv420: {
@@ -183,10 +210,13 @@ bool CVideoStatic::Upload(const VideoPicture& p) {
     }
     break;
   }
-  case PictureFormat::kBgra32:
-    DefineTexture(0, GL_RGBA, p.width, p.height, GL_RGBA, GL_UNSIGNED_BYTE);
-    glTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, p.width, p.height, GL_RGBA, GL_UNSIGNED_BYTE, p.planes[0]);
+  case PictureFormat::kBgra32: {
+    const GLenum format = uploadBgra_ ? GL_BGRA : GL_RGBA;
+    DefineTexture(0, uploadBgra_ && QOpenGLContext::currentContext()->isOpenGLES() ? GL_BGRA : GL_RGBA, p.width,
+                  p.height, format, GL_UNSIGNED_BYTE);
+    glTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, p.width, p.height, format, GL_UNSIGNED_BYTE, p.planes[0]);
     break;
+  }
   case PictureFormat::kRgb565:
     DefineTexture(0, GL_RGB, p.width, p.height, GL_RGB, GL_UNSIGNED_SHORT_5_6_5);
     glTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, p.width, p.height, GL_RGB, GL_UNSIGNED_SHORT_5_6_5, p.planes[0]);
@@ -195,8 +225,10 @@ bool CVideoStatic::Upload(const VideoPicture& p) {
   return glGetError() == GL_NO_ERROR;
 }
 
-void CVideoStatic::Draw(const VideoPicture& p) {
-  QOpenGLShaderProgram* program = p.format == PictureFormat::kYuv420 ? yuvProgram_ : rgbProgram_;
+void CVideoStatic::Surface::Draw(const VideoPicture& p) {
+  QOpenGLShaderProgram* program = p.format == PictureFormat::kYuv420                  ? yuvProgram_
+                                  : p.format == PictureFormat::kBgra32 && !uploadBgra_ ? swapProgram_
+                                                                                       : rgbProgram_;
   if (!program || !program->isLinked() || !program->bind()) return;
   if (p.format == PictureFormat::kYuv420) {
     for (int i = 0; i < 3; ++i) {
@@ -213,7 +245,6 @@ void CVideoStatic::Draw(const VideoPicture& p) {
     glActiveTexture(GL_TEXTURE0);
     glBindTexture(GL_TEXTURE_2D, textures_[0]);
     program->setUniformValue("picture", 0);
-    program->setUniformValue("swapRedBlue", p.format == PictureFormat::kBgra32 ? 1.f : 0.f);
   }
   program->enableAttributeArray(0);
   program->setAttributeArray(0, GL_FLOAT, kQuad, 2);
@@ -223,37 +254,108 @@ void CVideoStatic::Draw(const VideoPicture& p) {
   glActiveTexture(GL_TEXTURE0);
 }
 
-void CVideoStatic::paintGL() {
-  {
-    std::lock_guard lock(mutex_);
-    if (pendingSet_) {
-      shown_ = std::move(pending_);
-      pending_.reset();
-      pendingSet_ = false;
-    }
-  }
+void CVideoStatic::Surface::paintGL() {
+  std::shared_ptr<const VideoPicture> next;
+  if (owner_->TakePending(next)) shown_ = std::move(next);
+  const qreal ratio = devicePixelRatio();
+  glViewport(0, 0, static_cast<GLsizei>(width() * ratio), static_cast<GLsizei>(height() * ratio));
   glClearColor(0.f, 0.f, 0.f, 1.f);
   glClear(GL_COLOR_BUFFER_BIT);
-  if (!glReady_ || !shown_) {
-    drawnSerial_ = 0;
-    emit pictureDrawn();
-    return;
-  }
-  if (shown_->format == PictureFormat::kYuv420 && !(yuvProgram_ && yuvProgram_->isLinked())) {
-    yuvWorks_ = false; // the next Show of a 4:2:0 picture is refused
+  if (shown_ && shown_->format == PictureFormat::kYuv420 && !(yuvProgram_ && yuvProgram_->isLinked())) {
+    owner_->yuvWorks_ = false; // the next Show of a 4:2:0 picture is refused
     shown_.reset();
-    return;
   }
-  if (shown_->serial != uploadedSerial_) {
-    if (!Upload(*shown_)) {
+  if (shown_ && shown_->serial != uploadedSerial_) {
+    if (Upload(*shown_)) {
+      uploadedSerial_ = shown_->serial;
+    } else {
       shown_.reset();
-      return;
+      uploadedSerial_ = 0;
     }
-    uploadedSerial_ = shown_->serial;
   }
-  Draw(*shown_);
-  drawnSerial_ = shown_->serial;
-  emit pictureDrawn();
+  if (shown_) Draw(*shown_);
+  owner_->drawnSerial_ = shown_ ? shown_->serial : 0;
+  emit owner_->pictureDrawn();
+}
+
+QImage CVideoStatic::Surface::Grab() {
+  if (!ready_ || !isExposed()) return {};
+  makeCurrent();
+  paintGL();
+  const qreal ratio = devicePixelRatio();
+  const int w = static_cast<int>(width() * ratio), h = static_cast<int>(height() * ratio);
+  QImage image(w, h, QImage::Format_RGBA8888);
+  glPixelStorei(GL_PACK_ALIGNMENT, 4);
+  glReadPixels(0, 0, w, h, GL_RGBA, GL_UNSIGNED_BYTE, image.bits());
+  doneCurrent();
+  return image.mirrored(); // GL rows run bottom-up
+}
+
+CVideoStatic::CVideoStatic(QWidget* parent) : QWidget(parent) {
+  setAttribute(Qt::WA_OpaquePaintEvent);
+  surface_ = new Surface(this);
+  container_ = QWidget::createWindowContainer(surface_, this);
+  container_->setGeometry(rect());
+  UpdateScreenDepth();
+}
+
+CVideoStatic::~CVideoStatic() = default; // the container deletes the surface
+
+void CVideoStatic::UpdateScreenDepth() {
+  const QScreen* s = screen();
+  depth_ = s && s->depth() == 16 ? 16 : 32;
+}
+
+bool CVideoStatic::IsReady() const { return surface_ && surface_->Ready(); }
+
+QImage CVideoStatic::GrabFramebuffer() { return surface_->Grab(); }
+
+bool CVideoStatic::Show(std::shared_ptr<const VideoPicture> picture) {
+  if (picture && picture->format == PictureFormat::kYuv420 && !CanShowYuv()) return false;
+  {
+    std::lock_guard lock(mutex_);
+    // The video thread shows a held picture again and again (pause, step): the
+    // window already has it, and repaints itself whenever it needs to.
+    const uint64_t serial = picture ? picture->serial : 0;
+    if (serial == handedSerial_) return true;
+    handedSerial_ = serial;
+    pending_ = std::move(picture);
+    pendingSet_ = true;
+  }
+  // One repaint request at a time; the repaint draws the latest picture.
+  if (!updatePosted_.exchange(true))
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+          updatePosted_ = false;
+          surface_->update();
+        },
+        Qt::QueuedConnection);
+  return true;
+}
+
+bool CVideoStatic::TakePending(std::shared_ptr<const VideoPicture>& out) {
+  std::lock_guard lock(mutex_);
+  if (!pendingSet_) return false;
+  out = std::move(pending_);
+  pending_.reset();
+  pendingSet_ = false;
+  return true;
+}
+
+void CVideoStatic::paintEvent(QPaintEvent*) {
+  QPainter painter(this);
+  painter.fillRect(rect(), Qt::black);
+}
+
+void CVideoStatic::resizeEvent(QResizeEvent* event) {
+  container_->setGeometry(rect());
+  QWidget::resizeEvent(event);
+}
+
+void CVideoStatic::showEvent(QShowEvent* event) {
+  UpdateScreenDepth();
+  QWidget::showEvent(event);
 }
 
 void CVideoStatic::mousePressEvent(QMouseEvent* event) {
@@ -266,17 +368,17 @@ void CVideoStatic::mousePressEvent(QMouseEvent* event) {
       dragOffset_ = event->globalPosition().toPoint() - window()->frameGeometry().topLeft();
     }
   }
-  QOpenGLWidget::mousePressEvent(event);
+  QWidget::mousePressEvent(event);
 }
 
 void CVideoStatic::mouseMoveEvent(QMouseEvent* event) {
   if (dragging_ && (event->buttons() & Qt::LeftButton)) window()->move(event->globalPosition().toPoint() - dragOffset_);
-  QOpenGLWidget::mouseMoveEvent(event);
+  QWidget::mouseMoveEvent(event);
 }
 
 void CVideoStatic::mouseReleaseEvent(QMouseEvent* event) {
   if (event->button() == Qt::LeftButton) dragging_ = false;
-  QOpenGLWidget::mouseReleaseEvent(event);
+  QWidget::mouseReleaseEvent(event);
 }
 
 void CVideoStatic::mouseDoubleClickEvent(QMouseEvent* event) {
@@ -284,7 +386,7 @@ void CVideoStatic::mouseDoubleClickEvent(QMouseEvent* event) {
     dragging_ = false;
     ToggleFullScreen();
   }
-  QOpenGLWidget::mouseDoubleClickEvent(event);
+  QWidget::mouseDoubleClickEvent(event);
 }
 
 void CVideoStatic::ToggleFullScreen() {
@@ -311,5 +413,5 @@ void CVideoStatic::ToggleFullScreen() {
     }
     fullScreen_ = false;
   }
-  update();
+  surface_->update();
 }

@@ -4,29 +4,33 @@
 #include <memory>
 #include <mutex>
 
-#include <QOpenGLFunctions>
-#include <QOpenGLWidget>
+#include <QImage>
 #include <QPointer>
 #include <QRect>
+#include <QWidget>
 
 #include "video/video_target.h"
 
 class QOpenGLShaderProgram;
 
-// The video window: an OpenGL widget that shows the channel's back buffer
-// stretched over its whole area, black before the first picture and after stop.
-// Planar 4:2:0 pictures are uploaded as three textures and converted by a shader
-// (with their own level range and matrix); RGB pictures (16 or 32 bits) are
-// uploaded as one texture.
+// The video window: shows the channel's back buffer stretched over its whole
+// area with OpenGL, black before the first picture and after stop. Planar 4:2:0
+// pictures are uploaded as three textures and converted by a shader (with their
+// own level range and matrix); RGB pictures (16 or 32 bits) as one texture.
+//
+// The drawing surface is an OpenGL window embedded in the widget: drawing
+// straight into it costs a fraction of what composing a QOpenGLWidget into its
+// top-level window costs with a software renderer (Mesa's llvmpipe), where the
+// composition alone would keep the player from 30 frames a second at 1080p.
 //
 // The video thread only calls Show (and the two queries), which keep the picture
-// and ask the widget's thread for a repaint; all GL work happens on the widget's
-// thread. Stop the channel before the widget goes.
+// and ask the GUI thread for a repaint; all GL work happens on the GUI thread.
+// Stop the channel before the widget goes.
 //
 // A left-button drag moves the top-level window; a double click toggles full
 // screen, and leaving full screen puts the widget back in its parent at exactly
 // its old rectangle.
-class CVideoStatic : public QOpenGLWidget, public VideoTarget, protected QOpenGLFunctions {
+class CVideoStatic : public QWidget, public VideoTarget {
   Q_OBJECT
 public:
   explicit CVideoStatic(QWidget* parent = nullptr);
@@ -39,16 +43,20 @@ public:
   bool CanShowYuv() const override { return yuvWorks_.load(std::memory_order_relaxed); }
   bool Show(std::shared_ptr<const VideoPicture> picture) override;
 
-  // The serial of the picture drawn last (0: black). Widget thread.
+  // Whether the GL surface has been set up (after the widget was first shown).
+  bool IsReady() const;
+  // The serial of the picture drawn last (0: black). GUI thread.
   uint64_t DrawnSerial() const { return drawnSerial_; }
+  // Draws the current picture and reads the result back (tests, screenshots).
+  QImage GrabFramebuffer();
 
 signals:
-  // A picture (or black) has been drawn. Widget thread.
+  // A picture (or black) has been drawn. GUI thread.
   void pictureDrawn();
 
 protected:
-  void initializeGL() override;
-  void paintGL() override;
+  void paintEvent(QPaintEvent* event) override;
+  void resizeEvent(QResizeEvent* event) override;
   void showEvent(QShowEvent* event) override;
   void mousePressEvent(QMouseEvent* event) override;
   void mouseMoveEvent(QMouseEvent* event) override;
@@ -56,11 +64,15 @@ protected:
   void mouseDoubleClickEvent(QMouseEvent* event) override;
 
 private:
+  class Surface;
+  friend class Surface;
+
   void UpdateScreenDepth();
-  void ReleaseGL();
-  bool Upload(const VideoPicture& picture);
-  void Draw(const VideoPicture& picture);
-  void DefineTexture(int index, int internalFormat, int width, int height, unsigned format, unsigned type);
+  // Takes the picture handed over last (GUI thread); false when there is none new.
+  bool TakePending(std::shared_ptr<const VideoPicture>& out);
+
+  Surface* surface_ = nullptr; // owned by its container
+  QWidget* container_ = nullptr;
 
   std::atomic<int> depth_{32};
   std::atomic<bool> yuvWorks_{true};
@@ -71,17 +83,7 @@ private:
   bool pendingSet_ = false;
   uint64_t handedSerial_ = ~uint64_t{0}; // the serial of the last picture handed over (0: black)
 
-  // Widget thread only.
-  std::shared_ptr<const VideoPicture> shown_;
-  uint64_t uploadedSerial_ = 0;
   uint64_t drawnSerial_ = 0;
-  bool glReady_ = false;
-  QOpenGLShaderProgram* yuvProgram_ = nullptr;
-  QOpenGLShaderProgram* rgbProgram_ = nullptr;
-  unsigned textures_[3] = {0, 0, 0};
-  int textureSize_[3][2] = {};
-  int textureFormat_[3] = {};
-
   bool fullScreen_ = false;
   QPointer<QWidget> savedParent_;
   QPointer<QWidget> hiddenWindow_;

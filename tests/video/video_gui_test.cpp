@@ -9,6 +9,7 @@
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QMouseEvent>
+#include <QOpenGLWindow>
 
 #include "app/settings.h"
 #include "tests/support/test_support.h"
@@ -39,8 +40,15 @@ void Pump(int ms) {
   PumpUntil([] { return false; }, ms);
 }
 
-// Sends a mouse event to a widget at a point of its own.
-void Mouse(QWidget* w, QEvent::Type type, QPoint local, Qt::MouseButtons buttons) {
+// The GL window that fills the (only) video widget: it gets the mouse input first.
+QWindow* GlSurface() {
+  for (QWindow* w : QGuiApplication::allWindows())
+    if (dynamic_cast<QOpenGLWindow*>(w)) return w;
+  return nullptr;
+}
+
+// Sends a mouse event to a window at a point of its own.
+void Mouse(QWindow* w, QEvent::Type type, QPoint local, Qt::MouseButtons buttons) {
   QMouseEvent e(type, QPointF(local), QPointF(w->mapToGlobal(local)), Qt::LeftButton, buttons, Qt::NoModifier);
   QCoreApplication::sendEvent(w, &e);
 }
@@ -60,10 +68,7 @@ protected:
     delete dir_;
     delete app_;
   }
-  void SetUp() override {
-    ResetSettings(dir_->path());
-    Settings().displayMode = 0; // the 4:2:0 shader
-  }
+  void SetUp() override { ResetSettings(dir_->path()); }
   static QApplication* app_;
   static TempDir* dir_;
   videotest::YieldingClock clock_;
@@ -74,89 +79,106 @@ TempDir* VideoWindowTest::dir_ = nullptr;
 
 } // namespace
 
-// The shader path: black before the first picture and after stop; pictures fill the
-// whole window (stretched), with their own level range.
-TEST_F(VideoWindowTest, ShaderShowsWholePicturesWithTheirLevelsAndBlackAround) {
-  CVideoStatic video;
-  video.resize(640, 480);
-  video.show();
-  ASSERT_TRUE(PumpUntil([&] { return video.isVisible() && video.isValid(); }));
-  QImage before = video.grabFramebuffer();
-  EXPECT_EQ(Grey(before.pixel(320, 240)), 0) << "black before the first picture";
-
-  // The sample pattern, stretched from 320x240 to 640x480.
+// Black before the first picture and after stop; pictures fill the whole window
+// (stretched), with their own level range; a held picture is drawn once. Through
+// the 4:2:0 shader (forced: the virtual display's renderer is software), the RGB
+// path, and whichever path the window picks by itself for display mode 0.
+TEST_F(VideoWindowTest, PicturesFillTheWindowWithTheirLevelsAndBlackAround) {
   const std::string card = testsupport::MakeSampleCard(dir_->path() + "/card", "--files 1 --seconds 1 --size 320x240");
   const auto packets = videotest::ReadVideoPackets(std::filesystem::directory_iterator(card)->path().string());
-  {
-    VideoRig rig(video);
-    ASSERT_TRUE(rig.Start());
-    for (int i = 0; i < 10; ++i) rig.Push(packets[static_cast<size_t>(i)]);
-    ASSERT_TRUE(PumpUntil([&] { return rig.tap.Pictures().size() >= 10; }));
-    const auto shown = rig.tap.Pictures();
-    EXPECT_EQ(shown.back().format, PictureFormat::kYuv420);
-    ASSERT_TRUE(PumpUntil([&] { return video.DrawnSerial() == shown.back().serial; }));
-    const QImage frame = video.grabFramebuffer().convertToFormat(QImage::Format_RGB32);
-    ASSERT_EQ(frame.size(), QSize(640, 480));
-    EXPECT_EQ(samplegen::DecodeFrameNumber(frame.constBits(), frame.width(), frame.height(),
-                                           static_cast<int>(frame.bytesPerLine()), samplegen::PixelLayout::kBgra32),
-              shown.back().number)
-        << "the frame-number strip spans the whole width";
-    const QRgb corner = frame.pixel(635, 475); // grass
-    EXPECT_GT(qGreen(corner), qRed(corner) + 40);
-    EXPECT_GT(qGreen(corner), qBlue(corner) + 40);
+  struct Case {
+    const char* name;
+    bool forceShader;
+    int displayMode;
+  } cases[] = {{"shader", true, 0}, {"rgb", false, 1}, {"own choice", false, 0}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    if (c.forceShader) qputenv("VELMORA_GL_YUV", "1");
+    else qunsetenv("VELMORA_GL_YUV");
+    Settings().displayMode = c.displayMode;
+    CVideoStatic video;
+    video.resize(640, 480);
+    video.show();
+    ASSERT_TRUE(PumpUntil([&] { return video.isVisible() && video.IsReady(); }));
+    const bool yuv = c.displayMode == 0 && video.CanShowYuv();
+    if (c.forceShader) {
+      ASSERT_TRUE(yuv);
+    }
+    EXPECT_EQ(Grey(video.GrabFramebuffer().pixel(320, 240)), 0) << "black before the first picture";
 
-    // While the thread holds a picture (pause) it shows it again every 10 ms; the
-    // widget draws it once.
-    rig.channel.SetPause(1);
-    rig.Push(packets[10]);
-    ASSERT_TRUE(PumpUntil([&] { return rig.channel.state.audioHold.load(); }));
-    int draws = 0;
-    const auto counting = QObject::connect(&video, &CVideoStatic::pictureDrawn, [&] { ++draws; });
-    Pump(300);
-    QObject::disconnect(counting);
-    EXPECT_LE(draws, 2);
-    EXPECT_EQ(video.DrawnSerial(), rig.tap.Pictures().back().serial);
+    // The sample pattern, stretched from 320x240 to 640x480.
+    {
+      VideoRig rig(video);
+      ASSERT_TRUE(rig.Start());
+      for (int i = 0; i < 10; ++i) rig.Push(packets[static_cast<size_t>(i)]);
+      ASSERT_TRUE(PumpUntil([&] { return rig.tap.Pictures().size() >= 10; }));
+      const auto shown = rig.tap.Pictures();
+      EXPECT_EQ(shown.back().format, yuv ? PictureFormat::kYuv420 : PictureFormat::kBgra32);
+      EXPECT_EQ(Settings().displayMode, yuv ? 0 : 1);
+      ASSERT_TRUE(PumpUntil([&] { return video.DrawnSerial() == shown.back().serial; }));
+      const QImage frame = video.GrabFramebuffer().convertToFormat(QImage::Format_RGB32);
+      ASSERT_EQ(frame.size(), QSize(640, 480));
+      EXPECT_EQ(samplegen::DecodeFrameNumber(frame.constBits(), frame.width(), frame.height(),
+                                             static_cast<int>(frame.bytesPerLine()), samplegen::PixelLayout::kBgra32),
+                shown.back().number)
+          << "the frame-number strip spans the whole width";
+      const QRgb corner = frame.pixel(635, 475); // grass
+      EXPECT_GT(qGreen(corner), qRed(corner) + 40);
+      EXPECT_GT(qGreen(corner), qBlue(corner) + 40);
 
-    rig.channel.VideoThread().Stop(10000);
-    ASSERT_TRUE(rig.tap.Last() && rig.tap.Last()->blank);
-    const uint64_t black = rig.tap.Last()->serial;
-    ASSERT_TRUE(PumpUntil([&] { return video.DrawnSerial() == black; }));
-    EXPECT_EQ(Grey(video.grabFramebuffer().pixel(320, 240)), 0) << "black after stop";
-  }
+      // While the thread holds a picture (pause) it shows it again every 10 ms; the
+      // window draws it once.
+      rig.channel.SetPause(1);
+      rig.Push(packets[10]);
+      ASSERT_TRUE(PumpUntil([&] { return rig.channel.state.audioHold.load(); }));
+      int draws = 0;
+      const auto counting = QObject::connect(&video, &CVideoStatic::pictureDrawn, [&] { ++draws; });
+      Pump(300);
+      QObject::disconnect(counting);
+      EXPECT_LE(draws, 2);
+      EXPECT_EQ(video.DrawnSerial(), rig.tap.Pictures().back().serial);
 
-  // A grey ramp (luma = column) at 1:1: full range keeps 0..255, limited range is
-  // stretched from 16..235.
-  video.resize(256, 64);
-  for (bool full : {true, false}) {
-    SCOPED_TRACE(full);
-    TempDir tmp;
-    const std::string raw = tmp / "ramp.yuv", ts = tmp / "ramp.ts";
-    std::string frame;
-    for (int y = 0; y < 64; ++y)
-      for (int x = 0; x < 256; ++x) frame += static_cast<char>(x);
-    frame += std::string(2 * 128 * 32, static_cast<char>(128));
-    testsupport::WriteFile(raw, frame);
-    const std::string fmt = full ? "yuvj420p" : "yuv420p";
-    std::string log;
-    ASSERT_EQ(testsupport::Run("ffmpeg -v error -y -f rawvideo -pix_fmt " + fmt + " -s 256x64 -r 30 -i '" + raw +
-                                   "' -c:v libx264 -qp 0 -pix_fmt " + fmt + " -f mpegts '" + ts + "' 2>&1",
-                               &log),
-              0)
-        << log;
-    VideoRig rig(video);
-    ASSERT_TRUE(rig.Start());
-    for (const Packet& p : videotest::ReadVideoPackets(ts)) rig.Push(p);
-    ASSERT_TRUE(PumpUntil([&] { return !rig.tap.Pictures().empty(); }));
-    const uint64_t serial = rig.tap.Pictures().back().serial;
-    ASSERT_TRUE(PumpUntil([&] { return video.DrawnSerial() == serial; }));
-    const QImage image = video.grabFramebuffer();
-    ASSERT_EQ(image.width(), 256);
-    for (int x = 0; x < 256; ++x) {
-      const double expected = full ? x : std::clamp(std::round((x - 16) * 255.0 / 219.0), 0.0, 255.0);
-      const QRgb px = image.pixel(x, 32);
-      EXPECT_NEAR(qRed(px), expected, 2) << x;
-      EXPECT_NEAR(qGreen(px), expected, 2) << x;
-      EXPECT_NEAR(qBlue(px), expected, 2) << x;
+      rig.channel.VideoThread().Stop(10000);
+      ASSERT_TRUE(rig.tap.Last() && rig.tap.Last()->blank);
+      const uint64_t black = rig.tap.Last()->serial;
+      ASSERT_TRUE(PumpUntil([&] { return video.DrawnSerial() == black; }));
+      EXPECT_EQ(Grey(video.GrabFramebuffer().pixel(320, 240)), 0) << "black after stop";
+    }
+
+    // A grey ramp (luma = column) at 1:1: full range keeps 0..255, limited range is
+    // stretched from 16..235.
+    video.resize(256, 64);
+    for (bool full : {true, false}) {
+      SCOPED_TRACE(full);
+      TempDir tmp;
+      const std::string raw = tmp / "ramp.yuv", ts = tmp / "ramp.ts";
+      std::string frame;
+      for (int y = 0; y < 64; ++y)
+        for (int x = 0; x < 256; ++x) frame += static_cast<char>(x);
+      frame += std::string(2 * 128 * 32, static_cast<char>(128));
+      testsupport::WriteFile(raw, frame);
+      const std::string fmt = full ? "yuvj420p" : "yuv420p";
+      std::string log;
+      ASSERT_EQ(testsupport::Run("ffmpeg -v error -y -f rawvideo -pix_fmt " + fmt + " -s 256x64 -r 30 -i '" + raw +
+                                     "' -c:v libx264 -qp 0 -pix_fmt " + fmt + " -f mpegts '" + ts + "' 2>&1",
+                                 &log),
+                0)
+          << log;
+      VideoRig rig(video);
+      ASSERT_TRUE(rig.Start());
+      for (const Packet& p : videotest::ReadVideoPackets(ts)) rig.Push(p);
+      ASSERT_TRUE(PumpUntil([&] { return !rig.tap.Pictures().empty(); }));
+      const uint64_t serial = rig.tap.Pictures().back().serial;
+      ASSERT_TRUE(PumpUntil([&] { return video.DrawnSerial() == serial; }));
+      const QImage image = video.GrabFramebuffer();
+      ASSERT_EQ(image.width(), 256);
+      for (int x = 0; x < 256; ++x) {
+        const double expected = full ? x : std::clamp(std::round((x - 16) * 255.0 / 219.0), 0.0, 255.0);
+        const QRgb px = image.pixel(x, 32);
+        EXPECT_NEAR(qRed(px), expected, 2) << x;
+        EXPECT_NEAR(qGreen(px), expected, 2) << x;
+        EXPECT_NEAR(qBlue(px), expected, 2) << x;
+      }
     }
   }
 }
@@ -170,14 +192,16 @@ TEST_F(VideoWindowTest, FullScreenReturnsToTheOldRectangleAndDragMovesTheWindow)
   const QRect place(10, 20, 320, 240);
   video->setGeometry(place);
   main.show();
-  ASSERT_TRUE(PumpUntil([&] { return video->isVisible(); }));
+  ASSERT_TRUE(PumpUntil([&] { return video->isVisible() && video->IsReady(); }));
+  QWindow* surface = GlSurface();
+  ASSERT_TRUE(surface);
 
-  Mouse(video, QEvent::MouseButtonDblClick, {50, 50}, Qt::LeftButton);
+  Mouse(surface, QEvent::MouseButtonDblClick, {50, 50}, Qt::LeftButton);
   Pump(100);
   EXPECT_TRUE(video->IsFullScreen());
   EXPECT_TRUE(video->isWindow());
   EXPECT_FALSE(main.isVisible());
-  Mouse(video, QEvent::MouseButtonDblClick, {50, 50}, Qt::LeftButton);
+  Mouse(surface, QEvent::MouseButtonDblClick, {50, 50}, Qt::LeftButton);
   Pump(100);
   EXPECT_FALSE(video->IsFullScreen());
   EXPECT_EQ(video->parentWidget(), &main);
@@ -186,9 +210,9 @@ TEST_F(VideoWindowTest, FullScreenReturnsToTheOldRectangleAndDragMovesTheWindow)
   EXPECT_TRUE(main.isVisible());
 
   const QPoint start = main.pos();
-  Mouse(video, QEvent::MouseButtonPress, {5, 5}, Qt::LeftButton);
-  Mouse(video, QEvent::MouseMove, {35, 45}, Qt::LeftButton);
-  Mouse(video, QEvent::MouseButtonRelease, {35, 45}, Qt::NoButton);
+  Mouse(surface, QEvent::MouseButtonPress, {5, 5}, Qt::LeftButton);
+  Mouse(surface, QEvent::MouseMove, {35, 45}, Qt::LeftButton);
+  Mouse(surface, QEvent::MouseButtonRelease, {35, 45}, Qt::NoButton);
   Pump(100);
   EXPECT_EQ(main.pos(), start + QPoint(30, 40));
 }

@@ -59,10 +59,10 @@ PlayWindow::PlayWindow(const Options& options) : options_(options) {
   setAttribute(Qt::WA_DeleteOnClose, false);
   video_ = new CVideoStatic(this);
   video_->installEventFilter(this); // keys still work while the video is full screen
-  help_ = new QLabel(kHelp, this);
-  help_->setStyleSheet("QLabel { background: rgba(0, 0, 0, 170); color: white; padding: 10px; }");
+  // The video is a native GL window: the help is a small window of its own above it.
+  help_ = new QLabel(kHelp, this, Qt::Tool | Qt::FramelessWindowHint);
+  help_->setStyleSheet("QLabel { background: black; color: white; padding: 10px; }");
   help_->adjustSize();
-  help_->move(10, 10);
   help_->hide();
   setFocusPolicy(Qt::StrongFocus);
   auto* timer = new QTimer(this);
@@ -157,8 +157,13 @@ bool PlayWindow::Command(int key, Qt::KeyboardModifiers) {
   switch (key) {
   case Qt::Key_F1:
   case Qt::Key_H:
-    help_->setVisible(!help_->isVisible());
-    help_->raise();
+    if (help_->isVisible()) {
+      help_->hide();
+    } else {
+      help_->move(video_->mapToGlobal(QPoint(10, 10)));
+      help_->show();
+      help_->raise();
+    }
     return true;
   case Qt::Key_F:
     video_->ToggleFullScreen();
