@@ -5,12 +5,15 @@
 #include <cmath>
 #include <filesystem>
 #include <thread>
+#include <tuple>
 
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QMouseEvent>
 #include <QOpenGLWindow>
+#include <QThread>
 
+#include "app/qt_message_target.h"
 #include "app/settings.h"
 #include "tests/support/test_support.h"
 #include "tests/video/video_rig.h"
@@ -215,4 +218,28 @@ TEST_F(VideoWindowTest, FullScreenReturnsToTheOldRectangleAndDragMovesTheWindow)
   Mouse(surface, QEvent::MouseButtonRelease, {35, 45}, Qt::NoButton);
   Pump(100);
   EXPECT_EQ(main.pos(), start + QPoint(30, 40));
+}
+
+// Messages posted from another thread reach the Qt object on its own thread, in
+// the order they were posted, with their values.
+TEST_F(VideoWindowTest, PostedMessagesArriveInOrder) {
+  struct Receiver : QObject {
+    std::vector<std::tuple<uint32_t, uintptr_t, intptr_t>> got;
+    bool event(QEvent* e) override {
+      if (e->type() != MessageEvent::Type()) return QObject::event(e);
+      const auto* m = static_cast<MessageEvent*>(e);
+      EXPECT_EQ(QThread::currentThread(), thread());
+      got.emplace_back(m->Message(), m->WParam(), m->LParam());
+      return true;
+    }
+  } receiver;
+  QtMessageTarget target(&receiver);
+  std::thread poster([&] {
+    for (int i = 0; i < 500; ++i) target.Post(1130 + static_cast<uint32_t>(i % 3), static_cast<uintptr_t>(i), -i);
+  });
+  poster.join();
+  ASSERT_TRUE(PumpUntil([&] { return receiver.got.size() == 500; }));
+  for (int i = 0; i < 500; ++i)
+    EXPECT_EQ(receiver.got[static_cast<size_t>(i)],
+              std::make_tuple(1130 + static_cast<uint32_t>(i % 3), static_cast<uintptr_t>(i), static_cast<intptr_t>(-i)));
 }
