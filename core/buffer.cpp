@@ -148,6 +148,46 @@ void CBuffer::WaitForRoom() {
   while (IsFullLocked()) roomEvent_.Wait(-1);
 }
 
+// ---- locked queues ----
+
+void CLockedBuffer::Flush(FrameDesc* d) {
+  std::lock_guard lock(*this);
+  CBuffer::Flush(d);
+}
+
+void CLockedBuffer::Clear() {
+  std::lock_guard lock(*this);
+  CBuffer::Clear();
+}
+
+bool CLockedBuffer::Pop(FrameDesc& d) {
+  bool got, room;
+  {
+    std::lock_guard lock(*this);
+    got = CBuffer::Pop(d);
+    room = HasRoom();
+  }
+  if (room) roomEvent_.Set();
+  return got;
+}
+
+bool CLockedBuffer::IsFullLocked() {
+  std::lock_guard lock(*this);
+  return IsFull();
+}
+
+int CLockedBuffer::LockedCount() {
+  std::lock_guard lock(*this);
+  return Count();
+}
+
+bool CLockedBuffer::AfterPush(FrameDesc& d) {
+  d.nType = kFrameNone;
+  d.nSize = 0;
+  WaitForRoom();
+  return blockingMode_ != 0;
+}
+
 // ---- video queue ----
 
 void CVBuffer2::Flush(FrameDesc* d) {
@@ -174,21 +214,7 @@ bool CVBuffer2::Push(FrameDesc& d) {
     }
     if (!admitted && gopState_ != kGopClosed) gopState_ = kGopWaiting;
   }
-  d.nType = kFrameNone;
-  d.nSize = 0;
-  WaitForRoom();
-  return blockingMode_ != 0;
-}
-
-bool CVBuffer2::Pop(FrameDesc& d) {
-  bool got, room;
-  {
-    std::lock_guard lock(*this);
-    got = CBuffer::Pop(d);
-    room = HasRoom();
-  }
-  if (room) roomEvent_.Set();
-  return got;
+  return AfterPush(d);
 }
 
 int CVBuffer2::LockedHeadPos() {
@@ -206,22 +232,7 @@ int CVBuffer2::GopState() {
   return gopState_;
 }
 
-bool CVBuffer2::IsFullLocked() {
-  std::lock_guard lock(*this);
-  return IsFull();
-}
-
 // ---- audio queue ----
-
-void CABuffer2::Flush(FrameDesc* d) {
-  std::lock_guard lock(*this);
-  CBuffer::Flush(d);
-}
-
-void CABuffer2::Clear() {
-  std::lock_guard lock(*this);
-  CBuffer::Clear();
-}
 
 bool CABuffer2::Push(FrameDesc& d) {
   {
@@ -229,24 +240,5 @@ bool CABuffer2::Push(FrameDesc& d) {
     if (Count() <= SlotCount()) CBuffer::Push(d);
     else d.nSize = 0;
   }
-  d.nType = kFrameNone;
-  d.nSize = 0;
-  WaitForRoom();
-  return blockingMode_ != 0;
-}
-
-bool CABuffer2::Pop(FrameDesc& d) {
-  bool got, room;
-  {
-    std::lock_guard lock(*this);
-    got = CBuffer::Pop(d);
-    room = HasRoom();
-  }
-  if (room) roomEvent_.Set();
-  return got;
-}
-
-bool CABuffer2::IsFullLocked() {
-  std::lock_guard lock(*this);
-  return IsFull();
+  return AfterPush(d);
 }

@@ -83,36 +83,48 @@ private:
   int count_ = 0;
 };
 
+// The base of the two queues: the queue operations under the queue's lock.
+class CLockedBuffer : public CBuffer, public light_lock {
+public:
+  explicit CLockedBuffer(int slotCount) : CBuffer(slotCount) {}
+  void Flush(FrameDesc* d) override;
+  void Clear() override;
+  // Takes the next frame, and wakes the producer when that left room.
+  bool Pop(FrameDesc& d) override;
+  bool IsFullLocked() override;
+  int LockedCount();
+
+protected:
+  // The end of every push, outside the lock: the working descriptor is
+  // emptied and the producer waits while the queue is full. Returns whether
+  // blocking mode is still on.
+  bool AfterPush(FrameDesc& d);
+};
+
 // The video queue: admits frames by group of pictures, so that the decoder
 // never receives a frame whose key frame was refused.
-class CVBuffer2 : public CBuffer, public light_lock {
+class CVBuffer2 : public CLockedBuffer {
 public:
   static constexpr int kGopClosed = -1;
   static constexpr int kGopWaiting = 0;
 
-  explicit CVBuffer2(int slotCount) : CBuffer(slotCount) {}
+  explicit CVBuffer2(int slotCount) : CLockedBuffer(slotCount) {}
   void Flush(FrameDesc* d) override;
   void Clear() override;
   // Admits the frame by the group-of-pictures rule, then blocks while the
   // queue is full. Returns whether blocking mode is still on.
   bool Push(FrameDesc& d) override;
-  bool Pop(FrameDesc& d) override;
   int LockedHeadPos();
   void SetGopState(int state);
   int GopState();
-  bool IsFullLocked() override;
 
 private:
   int gopState_ = kGopClosed;
 };
 
-// The audio queue.
-class CABuffer2 : public CBuffer, public light_lock {
+// The audio queue: refuses frames beyond one more than its slots.
+class CABuffer2 : public CLockedBuffer {
 public:
-  explicit CABuffer2(int slotCount) : CBuffer(slotCount) {}
-  void Flush(FrameDesc* d) override;
-  void Clear() override;
+  explicit CABuffer2(int slotCount) : CLockedBuffer(slotCount) {}
   bool Push(FrameDesc& d) override;
-  bool Pop(FrameDesc& d) override;
-  bool IsFullLocked() override;
 };

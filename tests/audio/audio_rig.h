@@ -45,8 +45,7 @@ inline std::vector<std::string> AudioFrames(const std::string& tsPath) {
 
 // The number of descriptors in the queue, read under its lock.
 inline int QueueCount(CABuffer2& queue) {
-  std::lock_guard lock(queue);
-  return queue.Count();
+  return queue.LockedCount();
 }
 
 // Pushes frames into an audio queue from a thread of its own, blocking while
