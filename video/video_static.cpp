@@ -396,6 +396,8 @@ void CVideoStatic::ToggleFullScreen() {
     hiddenWindow_ = savedParent_ ? window() : nullptr;
     if (savedParent_) setParent(nullptr); // a top-level window of its own
     if (hiddenWindow_) hiddenWindow_->hide();
+    // The whole screen also where no window manager takes the full-screen request.
+    if (const QScreen* s = screen()) setGeometry(s->geometry());
     showFullScreen();
     raise();
     activateWindow();

@@ -199,11 +199,34 @@ TEST_F(VideoWindowTest, FullScreenReturnsToTheOldRectangleAndDragMovesTheWindow)
   QWindow* surface = GlSurface();
   ASSERT_TRUE(surface);
 
+  // The picture is drawn in place, in full screen and in place again: the GL
+  // surface goes along with the widget.
+  const std::string card = testsupport::MakeSampleCard(dir_->path() + "/fs", "--files 1 --seconds 1 --size 320x240");
+  const auto packets = videotest::ReadVideoPackets(std::filesystem::directory_iterator(card)->path().string());
+  VideoRig rig(*video);
+  ASSERT_TRUE(rig.Start());
+  int next = 0;
+  auto showsTheNextFrame = [&] {
+    rig.Push(packets[static_cast<size_t>(next)]);
+    ASSERT_TRUE(PumpUntil([&] { return !rig.tap.Pictures().empty() && rig.tap.Pictures().back().number == next; }));
+    const uint64_t serial = rig.tap.Pictures().back().serial;
+    ASSERT_TRUE(PumpUntil([&] { return video->DrawnSerial() == serial; }));
+    const QImage frame = video->GrabFramebuffer().convertToFormat(QImage::Format_RGB32);
+    EXPECT_EQ(frame.size(), video->size());
+    EXPECT_EQ(samplegen::DecodeFrameNumber(frame.constBits(), frame.width(), frame.height(),
+                                           static_cast<int>(frame.bytesPerLine()), samplegen::PixelLayout::kBgra32),
+              next);
+    ++next;
+  };
+  showsTheNextFrame();
+
   Mouse(surface, QEvent::MouseButtonDblClick, {50, 50}, Qt::LeftButton);
   Pump(100);
   EXPECT_TRUE(video->IsFullScreen());
   EXPECT_TRUE(video->isWindow());
   EXPECT_FALSE(main.isVisible());
+  EXPECT_EQ(video->size(), video->screen()->size());
+  showsTheNextFrame();
   Mouse(surface, QEvent::MouseButtonDblClick, {50, 50}, Qt::LeftButton);
   Pump(100);
   EXPECT_FALSE(video->IsFullScreen());
@@ -211,6 +234,7 @@ TEST_F(VideoWindowTest, FullScreenReturnsToTheOldRectangleAndDragMovesTheWindow)
   EXPECT_EQ(video->geometry(), place);
   EXPECT_TRUE(video->isVisible());
   EXPECT_TRUE(main.isVisible());
+  showsTheNextFrame();
 
   const QPoint start = main.pos();
   Mouse(surface, QEvent::MouseButtonPress, {5, 5}, Qt::LeftButton);
