@@ -163,7 +163,8 @@ void ResetSettings(const std::string& programFolder) {
   s.soundAmplification = 1;
   s.snapshotFolder = fresh.snapshotFolder;
   s.uiMode = s.savedUiMode = -1;
-  s.displayMode = s.speedUnit = s.imageType = s.burstCount = 0;
+  s.displayMode = 0;
+  s.speedUnit = s.imageType = s.burstCount = 0;
   s.languages = fresh.languages;
 }
 

@@ -29,7 +29,7 @@ struct AppSettings {
   std::string snapshotFolder;             // "~/Capture/" of the user
   int uiMode = -1;                        // 0 = 960*600, 1 = 1280*800, 2 = 1920*1080
   int savedUiMode = -1;
-  int displayMode = 0;                    // 0 = YV12, 1 = RGB
+  std::atomic<int> displayMode{0};        // 0 = YV12, 1 = RGB; the video thread may fall back to RGB
   int speedUnit = 0;                      // 0 = Km/h, 1 = Mile/h, 2 = Knot
   int imageType = 0;                      // 0 = BMP, 1 = JPG
   int burstCount = 0;

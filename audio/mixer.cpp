@@ -5,12 +5,16 @@
 #include <algorithm>
 #include <utility>
 
+// A machine without a sound card is an ordinary case: no reports on standard error.
+static void QuietAlsa(const char*, int, const char*, int, const char*, ...) {}
+
 namespace {
 
 // The simple-mixer element of a device, opened for one call.
 class OpenElement {
 public:
   OpenElement(const std::string& device, const std::string& element) {
+    snd_lib_error_set_handler(QuietAlsa);
     if (snd_mixer_open(&mixer_, 0) < 0) {
       mixer_ = nullptr;
       return;

@@ -1,6 +1,9 @@
 #include "video/av_decoder.h"
 
+#include <cstdlib>
+
 extern "C" {
+#include <libavutil/log.h>
 #include <libavcodec/avcodec.h>
 #include <libavutil/frame.h>
 #include <libavutil/pixfmt.h>
@@ -31,7 +34,11 @@ void ApplyColour(SwsContext* scaler, const PictureColour& colour, int bitDepth) 
 
 AvDecoder::~AvDecoder() { Close(); }
 
-void AvDecoder::InitLibrary() {}
+void AvDecoder::InitLibrary() {
+  // A damaged access unit is dropped without a message; the libraries' own
+  // reports would only fill the terminal. VELMORA_FFMPEG_LOG=1 keeps them.
+  if (!std::getenv("VELMORA_FFMPEG_LOG")) av_log_set_level(AV_LOG_QUIET);
+}
 
 bool AvDecoder::Open(int width, int height, int bitDepth) {
   if (!context_) {

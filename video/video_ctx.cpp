@@ -18,7 +18,7 @@ namespace {
 
 // The "DisplayMode" setting: 0 YV12, 1 RGB. The settings dialog may change it while
 // the thread runs, and the thread falls back to RGB when the window cannot take 4:2:0.
-std::atomic_ref<int> DisplayMode() { return std::atomic_ref<int>(Settings().displayMode); }
+std::atomic<int>& DisplayMode() { return Settings().displayMode; }
 
 // Rows and bytes of the chroma planes of a w x h 4:2:0 picture.
 int ChromaWidth(int w) { return (w + 1) / 2; }

@@ -9,6 +9,7 @@
 #include <QTimer>
 
 #include "app/settings.h"
+#include "video/av_decoder.h"
 #include "tools/play/play_window.h"
 
 namespace {
@@ -29,6 +30,7 @@ void Usage() {
 
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
+  AvDecoder::InitLibrary();
   PlayWindow::Options options;
   int width = 960, height = 540, quitAfter = 0;
   bool rgb = false;
