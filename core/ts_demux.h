@@ -86,7 +86,8 @@ void TsDemux::Finish(OnPes&& onPes) {
 #include "core/ts_file.h"
 
 // Reads a recording forward from its start to its end and hands every complete
-// PES to onPes (the last PES of the file too). False when it cannot be opened.
+// PES to onPes (the last PES of the file, with its last packet, too). False
+// when it cannot be opened.
 template <typename OnPes>
 bool DemuxFile(const std::string& path, OnPes&& onPes) {
   TsFile file;
@@ -94,6 +95,7 @@ bool DemuxFile(const std::string& path, OnPes&& onPes) {
   TsDemux demux;
   while (file.FillForward() > 0)
     file.WalkForward([&](const uint8_t* p) { demux.Feed(p, onPes); return true; }, [] { return true; });
+  if (const uint8_t* last = file.TrailingPacket()) demux.Feed(last, onPes);
   demux.Finish(onPes);
   return true;
 }

@@ -42,6 +42,13 @@ public:
   template <typename OnPacket, typename KeepGoing>
   void WalkForward(OnPacket&& onPacket, KeepGoing&& keepGoing);
 
+  // Forward, at the end of the file: the last packet, which the walk never
+  // takes because no sync byte follows it; null when the window holds no
+  // whole packet there.
+  const uint8_t* TrailingPacket() const {
+    return count_ == kPacket && window_[static_cast<size_t>(offset_)] == 0x47 ? window_.get() + offset_ : nullptr;
+  }
+
   // Backward: reads the block before the previous one (16384 bytes back from
   // the file pointer) into the window before the bytes not yet consumed.
   // Returns the bytes read; 0 when that block would begin at the start of the

@@ -25,7 +25,9 @@
 #include <vector>
 
 #include "audio/audio_ctx.h"
+#include "bench/bench_common.h"
 #include "core/ts_chn.h"
+#include "core/ts_demux.h"
 #include "core/ts_format.h"
 #include "platform/clock.h"
 #include "platform/sound_device.h"
@@ -45,35 +47,13 @@ int64_t ThreadCpuNs() {
   return static_cast<int64_t>(ts.tv_sec) * 1000000000 + ts.tv_nsec;
 }
 
-std::string ProgramFolder() {
-  std::error_code ec;
-  auto exe = std::filesystem::read_symlink("/proc/self/exe", ec);
-  return ec ? std::string(".") : exe.parent_path().string();
-}
-
 std::vector<std::string> AudioFrames(const std::string& path) {
-  std::string bytes;
-  if (FILE* f = std::fopen(path.c_str(), "rb")) {
-    char chunk[65536];
-    for (size_t n; (n = std::fread(chunk, 1, sizeof chunk, f)) > 0;) bytes.append(chunk, n);
-    std::fclose(f);
-  }
   std::vector<std::string> frames;
-  std::string pes;
-  auto cut = [&] {
+  DemuxFile(path, [&](TsStream stream, const uint8_t* pes, size_t len) {
     PesHeader h;
-    if (!pes.empty() && ParsePesHeader(reinterpret_cast<const uint8_t*>(pes.data()), pes.size(), h))
-      frames.push_back(pes.substr(h.payloadOffset));
-    pes.clear();
-  };
-  for (size_t at = 0; at + 188 <= bytes.size(); at += 188) {
-    TsPacket t;
-    if (!ParseTsPacket(reinterpret_cast<const uint8_t*>(bytes.data() + at), t) || t.pid != samplegen::kAudioPid)
-      continue;
-    if (t.unitStart) cut();
-    pes.append(reinterpret_cast<const char*>(t.payload), static_cast<size_t>(t.payloadLength));
-  }
-  cut();
+    if (stream == TsStream::Audio && ParsePesHeader(pes, len, h))
+      frames.emplace_back(reinterpret_cast<const char*>(pes + h.payloadOffset), len - h.payloadOffset);
+  });
   return frames;
 }
 
@@ -142,16 +122,7 @@ int main(int argc, char** argv) {
   if (!std::getenv("SDL_AUDIODRIVER")) setenv("SDL_AUDIODRIVER", "disk", 1);
   if (!std::getenv("SDL_DISKAUDIOFILE")) setenv("SDL_DISKAUDIOFILE", "/dev/null", 1);
 
-  char tmpl[] = "/tmp/velmora-audio-bench-XXXXXX";
-  if (!mkdtemp(tmpl)) return 1;
-  const std::string dir = tmpl;
-  const std::string tool = ProgramFolder() + "/velmora-sample-card";
-  if (std::system(("'" + tool + "' --out '" + dir + "' --quiet --files 1 --seconds 10 --size 160x120").c_str()) != 0) {
-    std::fprintf(stderr, "cannot make the sample recording with %s\n", tool.c_str());
-    return 1;
-  }
-  const auto frames = AudioFrames(dir + "/DCIM/100MEDIA/20240601_080000_0001.ts");
-  std::filesystem::remove_all(dir);
+  const auto frames = AudioFrames(bench::FilesOf(bench::CachedCard("audio-10s", "--files 1 --seconds 10 --size 160x120"))[0]);
   if (frames.empty()) return 1;
   const double frameSeconds = static_cast<double>(samplegen::kAudioFrameSamples) / samplegen::kAudioSampleRate;
 

@@ -2,7 +2,7 @@
 #include <cstdio>
 #include <filesystem>
 
-#include "bench/core/bench_common.h"
+#include "bench/bench_common.h"
 #include "core/find_file_path.h"
 
 int main() {

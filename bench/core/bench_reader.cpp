@@ -8,7 +8,7 @@
 #include <new>
 #include <thread>
 
-#include "bench/core/bench_common.h"
+#include "bench/bench_common.h"
 #include "core/buffer.h"
 #include "core/telemetry_mailbox.h"
 #include "core/ts_analyse.h"

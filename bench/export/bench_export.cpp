@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "bench/core/bench_common.h"
+#include "bench/bench_common.h"
 #include "core/find_file_path.h"
 #include "export/ts_backup.h"
 
@@ -42,12 +42,7 @@ std::string Quote(const std::string& s) { return "'" + s + "'"; }
 
 std::string Capture(const std::string& command) {
   std::string out;
-  if (FILE* p = ::popen(command.c_str(), "r")) {
-    char buf[4096];
-    size_t n;
-    while ((n = std::fread(buf, 1, sizeof buf, p)) > 0) out.append(buf, n);
-    ::pclose(p);
-  }
+  bench::Run(command, &out);
   return out;
 }
 

@@ -8,7 +8,7 @@
 #include <thread>
 
 #include "app/settings.h"
-#include "bench/video/bench_common.h"
+#include "bench/bench_common.h"
 #include "core/ts_chn.h"
 #include "platform/clock.h"
 #include "platform/event.h"
@@ -50,7 +50,7 @@ double OurFps(const std::string& file) {
 
 double FfmpegFps(const std::string& file) {
   const auto start = std::chrono::steady_clock::now();
-  if (benchvideo::Run("ffmpeg -v error -threads 1 -i '" + file + "' -pix_fmt bgra -f null - 2>&1") != 0) return 0;
+  if (bench::Run("ffmpeg -v error -threads 1 -i '" + file + "' -pix_fmt bgra -f null - 2>&1") != 0) return 0;
   return kFrames / Seconds(std::chrono::steady_clock::now() - start);
 }
 
@@ -58,7 +58,7 @@ double FfmpegFps(const std::string& file) {
 
 int main() {
   const std::string file =
-      benchvideo::CachedRecording("1080p30-60s", "--seconds 60 --size 1920x1080 --fps 30");
+      bench::CachedRecording("1080p30-60s", "--seconds 60 --size 1920x1080 --fps 30");
   Settings().displayMode = 1; // the RGB path: the scaler fills the 32-bit back buffer
   // Best of three each, alternating, so that other load on the machine hurts both alike.
   double ours = 0, theirs = 0;

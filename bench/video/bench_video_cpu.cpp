@@ -6,7 +6,7 @@
 #include <sstream>
 #include <string>
 
-#include "bench/video/bench_common.h"
+#include "bench/bench_common.h"
 
 namespace {
 
@@ -14,7 +14,7 @@ namespace {
 bool CpuSeconds(const std::string& command, double& seconds) {
   const std::string script = "TIMEFORMAT='cpu %U %S'; { time " + command + " >/dev/null 2>&1; } 2>&1";
   std::string out;
-  benchvideo::Run("xvfb-run -a -s '-screen 0 1920x1080x24' bash -c \"" + script + "\"", &out);
+  bench::Run("xvfb-run -a -s '-screen 0 1920x1080x24' bash -c \"" + script + "\"", &out);
   const size_t at = out.rfind("cpu ");
   if (at == std::string::npos) {
     std::fprintf(stderr, "no time from: %s\n%s\n", command.c_str(), out.c_str());
@@ -31,9 +31,9 @@ bool CpuSeconds(const std::string& command, double& seconds) {
 
 int main() {
   const std::string file =
-      benchvideo::CachedRecording("1080p30-60s", "--seconds 60 --size 1920x1080 --fps 30");
+      bench::CachedRecording("1080p30-60s", "--seconds 60 --size 1920x1080 --fps 30");
   double ours = 0, theirs = 0;
-  if (!CpuSeconds("'" + benchvideo::BinDir() + "velmora-play' --size 1920x1080 --no-audio --quit-after 60 '" + file + "'",
+  if (!CpuSeconds("'" + bench::BinDir() + "velmora-play' --size 1920x1080 --no-audio --quit-after 60 '" + file + "'",
                   ours) ||
       !CpuSeconds("ffplay -v error -an -autoexit '" + file + "'", theirs))
     return 1;

@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "app/settings.h"
-#include "bench/video/bench_common.h"
+#include "bench/bench_common.h"
 #include "core/ts_chn.h"
 #include "video/memory_target.h"
 #include "video/video_picture.h"
@@ -42,7 +42,7 @@ private:
 };
 
 void Measure(int fps) {
-  const std::string file = benchvideo::CachedRecording(
+  const std::string file = bench::CachedRecording(
       "pacing-" + std::to_string(fps) + "fps", "--seconds 25 --size 640x360 --fps " + std::to_string(fps));
   TimingWindow window;
   {

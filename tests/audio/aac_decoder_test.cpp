@@ -4,31 +4,13 @@
 #include <filesystem>
 
 #include "audio/aac_decoder.h"
-#include "core/ts_format.h"
+#include "tests/audio/audio_rig.h"
 #include "tests/support/test_support.h"
 
 using testsupport::TempDir;
 
 namespace {
 
-// The payloads of the audio PES of a transport stream file, one entry per PES.
-std::vector<std::string> AudioPes(const std::string& bytes, int pid) {
-  std::vector<std::string> list;
-  std::string pes;
-  auto cut = [&] {
-    PesHeader h;
-    if (ParsePesHeader(reinterpret_cast<const uint8_t*>(pes.data()), pes.size(), h)) list.push_back(pes.substr(h.payloadOffset));
-    pes.clear();
-  };
-  for (size_t at = 0; at + 188 <= bytes.size(); at += 188) {
-    TsPacket t;
-    if (!ParseTsPacket(reinterpret_cast<const uint8_t*>(bytes.data() + at), t) || t.pid != pid) continue;
-    if (t.unitStart) cut();
-    pes.append(reinterpret_cast<const char*>(t.payload), static_cast<size_t>(t.payloadLength));
-  }
-  cut();
-  return list;
-}
 
 // Frequency by counting rising zero crossings, and peak level.
 void Measure(const std::vector<int16_t>& s, double& hz, int& peak) {
@@ -48,12 +30,11 @@ TEST(AacDecoder, AnyLayoutAndRateBecomesMono48k) {
   struct Case {
     const char* name;
     const char* args; // ffmpeg audio encoding
-    int pid;
   } cases[] = {
-      {"mono48k", "-ac 1 -ar 48000", 0x100},
-      {"stereo48k", "-ac 2 -ar 48000", 0x100},
-      {"stereo44k", "-ac 2 -ar 44100", 0x100},
-      {"mono22k", "-ac 1 -ar 22050", 0x100},
+      {"mono48k", "-ac 1 -ar 48000"},
+      {"stereo48k", "-ac 2 -ar 48000"},
+      {"stereo44k", "-ac 2 -ar 44100"},
+      {"mono22k", "-ac 1 -ar 22050"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
@@ -64,7 +45,7 @@ TEST(AacDecoder, AnyLayoutAndRateBecomesMono48k) {
     AacDecoder dec;
     ASSERT_TRUE(dec.Open());
     std::vector<int16_t> pcm;
-    for (const auto& pes : AudioPes(testsupport::ReadFile(out), c.pid))
+    for (const auto& pes : audiorig::AudioFrames(out))
       EXPECT_TRUE(dec.Decode(reinterpret_cast<const uint8_t*>(pes.data()), pes.size(), pcm));
     // Two seconds of sound at 48000 Hz (the encoder adds up to two frames of delay).
     EXPECT_NEAR(static_cast<double>(pcm.size()), 96000, 3 * 1024 * 48000.0 / 22050);
@@ -89,7 +70,7 @@ TEST(AacDecoder, DamagedInputIsReportedAndDecodingGoesOn) {
   ASSERT_EQ(testsupport::Run("ffmpeg -v error -f lavfi -i sine=frequency=500:sample_rate=48000 -t 1 -c:a aac -ac 1 "
                              "-f mpegts '" + out + "'"),
             0);
-  for (const auto& pes : AudioPes(testsupport::ReadFile(out), 0x100))
+  for (const auto& pes : audiorig::AudioFrames(out))
     dec.Decode(reinterpret_cast<const uint8_t*>(pes.data()), pes.size(), pcm);
   EXPECT_GT(pcm.size(), 40000u);
 }

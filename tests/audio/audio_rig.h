@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "core/buffer.h"
+#include "core/ts_demux.h"
 #include "core/ts_format.h"
 #include "tests/support/test_support.h"
 #include "tools/sample_card/sample_constants.h"
@@ -23,23 +24,12 @@ namespace audiorig {
 
 // The AAC payloads of the audio PES of a recording, in order.
 inline std::vector<std::string> AudioFrames(const std::string& tsPath) {
-  const std::string bytes = testsupport::ReadFile(tsPath);
   std::vector<std::string> frames;
-  std::string pes;
-  auto cut = [&] {
+  DemuxFile(tsPath, [&](TsStream stream, const uint8_t* pes, size_t len) {
     PesHeader h;
-    if (!pes.empty() && ParsePesHeader(reinterpret_cast<const uint8_t*>(pes.data()), pes.size(), h))
-      frames.push_back(pes.substr(h.payloadOffset));
-    pes.clear();
-  };
-  for (size_t at = 0; at + 188 <= bytes.size(); at += 188) {
-    TsPacket t;
-    if (!ParseTsPacket(reinterpret_cast<const uint8_t*>(bytes.data() + at), t) || t.pid != samplegen::kAudioPid)
-      continue;
-    if (t.unitStart) cut();
-    pes.append(reinterpret_cast<const char*>(t.payload), static_cast<size_t>(t.payloadLength));
-  }
-  cut();
+    if (stream == TsStream::Audio && ParsePesHeader(pes, len, h))
+      frames.emplace_back(reinterpret_cast<const char*>(pes + h.payloadOffset), len - h.payloadOffset);
+  });
   return frames;
 }
 

@@ -15,13 +15,6 @@ using testsupport::TempDir;
 
 namespace {
 
-std::vector<std::string> CardFiles(const std::string& folder) {
-  std::vector<std::string> files;
-  for (const auto& e : std::filesystem::directory_iterator(folder)) files.push_back(e.path().string());
-  std::sort(files.begin(), files.end());
-  return files;
-}
-
 template <typename F>
 bool Eventually(F&& pred, int timeoutMs = 5000) {
   for (int waited = 0; waited < timeoutMs; waited += 10) {
@@ -64,7 +57,7 @@ TEST(SpeedSlider, PositionsMapToSpeedCodesAndOnlyNormalSpeedHasSound) {
 }
 
 TEST_F(ChannelTest, PlayAtTimePicksTheRecordingThatCoversTheMinute) {
-  auto files = CardFiles(card_);
+  auto files = testsupport::SortedFiles(card_);
   CTSChn chn({&panel, &mainWindow});
   std::vector<RecordingEntry> list = {
       {1, files[0], 1000, 1060, 0}, {2, files[1], 1060, 1120, 0}, {3, files[2], 1120, 1180, 0}};
@@ -87,7 +80,7 @@ TEST_F(ChannelTest, PlayAtTimePicksTheRecordingThatCoversTheMinute) {
 }
 
 TEST_F(ChannelTest, MarksRecordPathNumberAndPosition) {
-  auto files = CardFiles(card_);
+  auto files = testsupport::SortedFiles(card_);
   CTSChn chn({&panel, &mainWindow});
   chn.Open(nullptr, files[1]);
   ASSERT_TRUE(chn.Start());
@@ -109,7 +102,7 @@ TEST_F(ChannelTest, MarksRecordPathNumberAndPosition) {
 }
 
 TEST_F(ChannelTest, SeeksAndNeighbourRequestsReachTheReader) {
-  auto files = CardFiles(card_);
+  auto files = testsupport::SortedFiles(card_);
   CTSChn chn({&panel, &mainWindow});
   chn.Open(nullptr, files[0]);
   ASSERT_TRUE(chn.Start());
@@ -130,7 +123,7 @@ TEST_F(ChannelTest, SeeksAndNeighbourRequestsReachTheReader) {
 }
 
 TEST_F(ChannelTest, DeletingAChannelWhoseReaderIsBlockedEndsPromptly) {
-  auto files = CardFiles(card_);
+  auto files = testsupport::SortedFiles(card_);
   for (int pause : {0, 1}) {
     auto chn = std::make_unique<CTSChn>(ChannelLinks{&panel, &mainWindow});
     chn->Open(nullptr, files[0]);

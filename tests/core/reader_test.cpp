@@ -19,13 +19,6 @@ using testsupport::WriteFile;
 
 namespace {
 
-std::vector<std::string> CardFiles(const std::string& folder) {
-  std::vector<std::string> files;
-  for (const auto& e : std::filesystem::directory_iterator(folder)) files.push_back(e.path().string());
-  std::sort(files.begin(), files.end());
-  return files;
-}
-
 // Checks that the frames arrived are exactly the probed packets, in order.
 void ExpectSameFrames(const std::vector<Arrived>& got, const std::vector<ProbedPacket>& want, double ptsOffset = 0) {
   ASSERT_EQ(got.size(), want.size());
@@ -51,7 +44,7 @@ std::string ReaderTest::card_;
 } // namespace
 
 TEST_F(ReaderTest, EveryFrameArrivesOnceInOrderAndTheNextFileFollows) {
-  auto files = CardFiles(card_);
+  auto files = testsupport::SortedFiles(card_);
   ASSERT_EQ(files.size(), 3u);
   ReaderRig rig;
   rig.Start(files[1]); // the second recording, then the third follows by itself
@@ -85,7 +78,7 @@ TEST_F(ReaderTest, EveryFrameArrivesOnceInOrderAndTheNextFileFollows) {
 }
 
 TEST_F(ReaderTest, StepSpeedAndReverseDeliverKeyFramesOnly) {
-  auto files = CardFiles(card_);
+  auto files = testsupport::SortedFiles(card_);
   ReaderRig rig;
   rig.state.speedCode = kSpeedStep;
   rig.Start(files[0]);
@@ -136,7 +129,7 @@ TEST_F(ReaderTest, StepSpeedAndReverseDeliverKeyFramesOnly) {
 }
 
 TEST_F(ReaderTest, ForwardAgainResumesAtTheSecondKeyFrame) {
-  auto files = CardFiles(card_);
+  auto files = testsupport::SortedFiles(card_);
   ReaderRig rig;
   rig.Start(files[0]);
   ASSERT_TRUE(rig.WaitVideo(60));
@@ -162,7 +155,7 @@ TEST_F(ReaderTest, ForwardAgainResumesAtTheSecondKeyFrame) {
 }
 
 TEST_F(ReaderTest, SeekResynchronisesAtAKeyFrameNearThePosition) {
-  auto files = CardFiles(card_);
+  auto files = testsupport::SortedFiles(card_);
   ReaderRig rig;
   rig.Start(files[2]); // the last recording: the reader reads it and then waits
   ASSERT_TRUE(rig.WaitVideo(10));
@@ -187,7 +180,7 @@ TEST_F(ReaderTest, SeekResynchronisesAtAKeyFrameNearThePosition) {
 }
 
 TEST_F(ReaderTest, PendingFileAndNeighbourRequestsSwitchRecordings) {
-  auto files = CardFiles(card_);
+  auto files = testsupport::SortedFiles(card_);
   ReaderRig rig;
   rig.Pace(10); // slow enough that the reader does not read a whole recording before we look
   rig.Start(files[0]);
@@ -204,7 +197,7 @@ TEST_F(ReaderTest, PendingFileAndNeighbourRequestsSwitchRecordings) {
 TEST(Reader, FilesWithoutTelemetryOrFromOtherMuxersPlay) {
   TempDir dir;
   std::string card = MakeSampleCard(dir / "card", "--files 1 --seconds 2 --size 320x240 --no-telemetry");
-  std::string plain = CardFiles(card)[0];
+  std::string plain = testsupport::SortedFiles(card)[0];
   std::vector<std::string> cases = {plain};
   for (const char* bf : {"0", "2"}) {
     std::string out = dir / (std::string("ffmpeg_bf") + bf + "_0001.ts");
@@ -230,7 +223,7 @@ TEST(Reader, FilesWithoutTelemetryOrFromOtherMuxersPlay) {
 TEST(Reader, GarbageBetweenPacketsIsPassedOver) {
   TempDir dir;
   std::string card = MakeSampleCard(dir / "card", "--files 1 --seconds 2 --size 320x240");
-  std::string clean = CardFiles(card)[0];
+  std::string clean = testsupport::SortedFiles(card)[0];
   std::string bytes = ReadFile(clean);
   // Junk (with stray sync bytes) after every 50th packet.
   std::string dirty;
@@ -255,7 +248,7 @@ TEST(Reader, GarbageBetweenPacketsIsPassedOver) {
 TEST(Reader, RecordingOverFourGigabytesIsReadAtItsTrueOffsets) {
   TempDir dir;
   std::string card = MakeSampleCard(dir / "card", "--files 1 --seconds 2 --size 320x240");
-  std::string bytes = ReadFile(CardFiles(card)[0]);
+  std::string bytes = ReadFile(testsupport::SortedFiles(card)[0]);
   // A sparse file of 4 GiB + 8 MiB: the recording's program tables at the
   // start, and the recording again where a seek to 999 permille lands.
   const int64_t size = (int64_t{1} << 32) + (8 << 20);
@@ -284,7 +277,7 @@ TEST(Reader, RecordingOverFourGigabytesIsReadAtItsTrueOffsets) {
 TEST(Reader, ARecordingThatVanishesOrShrinksEndsLikeAnUnreadableOne) {
   TempDir dir;
   std::string card = MakeSampleCard(dir / "card", "--files 2 --seconds 3 --size 320x240");
-  auto files = CardFiles(card);
+  auto files = testsupport::SortedFiles(card);
   auto second = ProbePackets(files[1], "v");
   for (bool truncate : {false, true}) {
     SCOPED_TRACE(truncate ? "truncated" : "deleted");

@@ -1,5 +1,6 @@
 #include "tests/support/test_support.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -32,6 +33,13 @@ void WriteFile(const std::string& path, const std::string& bytes) {
   std::ofstream out(path, std::ios::binary | std::ios::trunc);
   out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
   if (!out) throw std::runtime_error("cannot write " + path);
+}
+
+std::vector<std::string> SortedFiles(const std::string& folder) {
+  std::vector<std::string> files;
+  for (const auto& e : std::filesystem::directory_iterator(folder)) files.push_back(e.path().string());
+  std::sort(files.begin(), files.end());
+  return files;
 }
 
 std::string ReadFile(const std::string& path) {

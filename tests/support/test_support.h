@@ -29,6 +29,8 @@ private:
 };
 
 void WriteFile(const std::string& path, const std::string& bytes);
+// The paths of a folder's entries, sorted by name.
+std::vector<std::string> SortedFiles(const std::string& folder);
 std::string ReadFile(const std::string& path);
 
 // A clock that only moves when told to, or by the time its sleepers and waiters

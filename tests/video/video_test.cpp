@@ -30,13 +30,6 @@ using videotest::YieldingClock;
 
 namespace {
 
-std::vector<std::string> FilesOf(const std::string& folder) {
-  std::vector<std::string> files;
-  for (const auto& e : std::filesystem::directory_iterator(folder)) files.push_back(e.path().string());
-  std::sort(files.begin(), files.end());
-  return files;
-}
-
 std::vector<int> Range(int from, int to) { // [from, to)
   std::vector<int> v;
   for (int i = from; i < to; ++i) v.push_back(i);
@@ -67,8 +60,8 @@ protected:
     dir_ = new TempDir;
     // Two recordings of 2 s, 320x240 at 30 fps, a key frame every 16 frames:
     // frame numbers 0..59 and 60..119.
-    card_ = new std::vector<std::string>(FilesOf(MakeSampleCard(dir_->path() + "/card", "--files 2 --seconds 2 --size 320x240 --gop 16 --no-telemetry")));
-    small_ = FilesOf(MakeSampleCard(dir_->path() + "/small", "--files 1 --seconds 1 --size 256x144 --no-telemetry")).front();
+    card_ = new std::vector<std::string>(testsupport::SortedFiles(MakeSampleCard(dir_->path() + "/card", "--files 2 --seconds 2 --size 320x240 --gop 16 --no-telemetry")));
+    small_ = testsupport::SortedFiles(MakeSampleCard(dir_->path() + "/small", "--files 1 --seconds 1 --size 256x144 --no-telemetry")).front();
     packets_ = new std::vector<Packet>(videotest::ReadVideoPackets(card_->front()));
   }
   static void TearDownTestSuite() {

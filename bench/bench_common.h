@@ -1,6 +1,8 @@
 #pragma once
-// Shared pieces of the benchmarks: the cache of sample recordings and timing.
+// Shared pieces of the benchmarks: the cache of sample recordings, the
+// project's programs, running commands and timing.
 #include <sys/resource.h>
+#include <sys/wait.h>
 
 #include <algorithm>
 #include <chrono>
@@ -18,9 +20,24 @@ inline std::string CacheFolder() {
   return base + "/velmora/bench";
 }
 
-// The folder of the program itself (the sample tool is built beside it).
-inline std::string ProgramDir() {
-  return std::filesystem::canonical("/proc/self/exe").parent_path().string();
+// The folder this program was built into, with a trailing '/' (the sample
+// tool, velmora-play and velmora-cli are built beside it).
+inline std::string BinDir() {
+  return std::filesystem::canonical("/proc/self/exe").parent_path().string() + "/";
+}
+
+// Runs a shell command; returns its exit status and, when out is given, what
+// it printed on standard output.
+inline int Run(const std::string& command, std::string* out = nullptr) {
+  FILE* pipe = ::popen(command.c_str(), "r");
+  if (!pipe) return -1;
+  std::string text;
+  char buf[4096];
+  size_t n;
+  while ((n = std::fread(buf, 1, sizeof buf, pipe)) > 0) text.append(buf, n);
+  const int status = ::pclose(pipe);
+  if (out) *out = std::move(text);
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
 // A card made once with velmora-sample-card and kept: returns its media folder.
@@ -30,13 +47,22 @@ inline std::string CachedCard(const std::string& name, const std::string& args) 
   if (std::filesystem::exists(media)) return media;
   std::fprintf(stderr, "making %s (once) ...\n", root.c_str());
   std::filesystem::remove_all(root + ".part");
-  std::string command = ProgramDir() + "/velmora-sample-card --quiet --out '" + root + ".part' " + args;
+  std::filesystem::create_directories(CacheFolder());
+  std::string command = BinDir() + "velmora-sample-card --quiet --out '" + root + ".part' " + args;
   if (std::system(command.c_str()) != 0) {
     std::fprintf(stderr, "failed: %s\n", command.c_str());
     std::exit(1);
   }
   std::filesystem::rename(root + ".part", root);
   return media;
+}
+
+// The single recording of a cached one-file card without telemetry.
+inline std::string CachedRecording(const std::string& name, const std::string& args) {
+  std::string media = CachedCard(name, "--files 1 --no-telemetry " + args);
+  for (const auto& e : std::filesystem::directory_iterator(media)) return e.path().string();
+  std::fprintf(stderr, "no recording in %s\n", media.c_str());
+  std::exit(1);
 }
 
 inline std::vector<std::string> FilesOf(const std::string& folder) {
