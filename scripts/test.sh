@@ -18,7 +18,8 @@ run_ctest "$here/build"
 
 if [ "${1:-}" != "--quick" ]; then
   "$here/scripts/build.sh" "$here/build-asan" -DVELMORA_ASAN=ON -DVELMORA_GUI=OFF
-  ASAN_OPTIONS=detect_leaks=1 run_ctest "$here/build-asan" -L pipeline
+  ASAN_OPTIONS=detect_leaks=1 LSAN_OPTIONS="suppressions=$here/tests/sanitizers/lsan.supp" \
+    run_ctest "$here/build-asan" -L pipeline
   "$here/scripts/build.sh" "$here/build-tsan" -DVELMORA_TSAN=ON -DVELMORA_GUI=OFF
   TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1" run_ctest "$here/build-tsan" -L pipeline
 fi
