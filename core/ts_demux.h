@@ -99,3 +99,15 @@ bool DemuxFile(const std::string& path, OnPes&& onPes) {
   demux.Finish(onPes);
   return true;
 }
+
+// The payloads (the bytes after each PES header) of one stream of a recording,
+// in order. Empty when the file cannot be opened or has no such stream.
+inline std::vector<std::string> PesPayloads(const std::string& path, TsStream which) {
+  std::vector<std::string> payloads;
+  DemuxFile(path, [&](TsStream stream, const uint8_t* pes, size_t len) {
+    PesHeader h;
+    if (stream == which && ParsePesHeader(pes, len, h))
+      payloads.emplace_back(reinterpret_cast<const char*>(pes + h.payloadOffset), len - h.payloadOffset);
+  });
+  return payloads;
+}

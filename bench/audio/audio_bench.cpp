@@ -47,15 +47,7 @@ int64_t ThreadCpuNs() {
   return static_cast<int64_t>(ts.tv_sec) * 1000000000 + ts.tv_nsec;
 }
 
-std::vector<std::string> AudioFrames(const std::string& path) {
-  std::vector<std::string> frames;
-  DemuxFile(path, [&](TsStream stream, const uint8_t* pes, size_t len) {
-    PesHeader h;
-    if (stream == TsStream::Audio && ParsePesHeader(pes, len, h))
-      frames.emplace_back(reinterpret_cast<const char*>(pes + h.payloadOffset), len - h.payloadOffset);
-  });
-  return frames;
-}
+std::vector<std::string> AudioFrames(const std::string& path) { return PesPayloads(path, TsStream::Audio); }
 
 // The system clock; a wait also notes the CPU time of the thread that waits
 // (only the audio thread waits on the clock here).

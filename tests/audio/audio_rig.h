@@ -23,15 +23,7 @@
 namespace audiorig {
 
 // The AAC payloads of the audio PES of a recording, in order.
-inline std::vector<std::string> AudioFrames(const std::string& tsPath) {
-  std::vector<std::string> frames;
-  DemuxFile(tsPath, [&](TsStream stream, const uint8_t* pes, size_t len) {
-    PesHeader h;
-    if (stream == TsStream::Audio && ParsePesHeader(pes, len, h))
-      frames.emplace_back(reinterpret_cast<const char*>(pes + h.payloadOffset), len - h.payloadOffset);
-  });
-  return frames;
-}
+inline std::vector<std::string> AudioFrames(const std::string& path) { return PesPayloads(path, TsStream::Audio); }
 
 // The number of descriptors in the queue, read under its lock.
 inline int QueueCount(CABuffer2& queue) {
