@@ -14,6 +14,7 @@
 #include "core/telemetry_mailbox.h"
 #include "core/ts_analyse.h"
 #include "core/ts_chn.h"
+#include "core/ts_file.h"
 #include "tests/support/test_support.h"
 
 struct Arrived {
@@ -51,6 +52,23 @@ public:
   // Waits until at least n video frames (or n audio frames) have arrived.
   bool WaitVideo(size_t n, int timeoutMs = 10000) { return WaitFor([&] { return video_.size() >= n; }, timeoutMs); }
   bool WaitAudio(size_t n, int timeoutMs = 10000) { return WaitFor([&] { return audio_.size() >= n; }, timeoutMs); }
+  // Waits until reverse reading has ended at the start of file (its first
+  // block is never used, so the reader stops there) and the consumer has taken
+  // every frame it pushed.
+  bool WaitReverseEnd(const std::string& file, int timeoutMs = 10000) {
+    return Poll(timeoutMs, [&] {
+      return reader.GetCurFile() == file && reader.CurrentPosition() == TsFile::kBlockSize &&
+             videoQueue.LockedCount() == 0;
+    });
+  }
+  // Waits until forward reading has read the last block of the current file,
+  // then until its frames have been taken.
+  bool WaitForwardEnd(int timeoutMs = 10000) {
+    if (!Poll(timeoutMs, [&] { return reader.FileSize() > 0 && reader.CurrentPosition() == reader.FileSize(); }))
+      return false;
+    WaitQuiet();
+    return true;
+  }
   // Waits until nothing has arrived for quietMs.
   void WaitQuiet(int quietMs = 300) {
     size_t last = SIZE_MAX;
@@ -91,6 +109,12 @@ public:
   CTSAnalyse reader;
 
 private:
+  template <typename F>
+  static bool Poll(int timeoutMs, F&& pred) {
+    for (int waited = 0; waited < timeoutMs && !pred(); waited += 10)
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    return pred();
+  }
   template <typename F>
   bool WaitFor(F&& pred, int timeoutMs) {
     std::unique_lock lock(mutex_);

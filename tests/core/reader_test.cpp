@@ -103,8 +103,7 @@ TEST_F(ReaderTest, StepSpeedAndReverseDeliverKeyFramesOnly) {
   ASSERT_EQ(back.reader.SetDirection(1), 1);
   back.Forget();
   back.Hold(false);
-  ASSERT_TRUE(back.WaitVideo(8));
-  back.WaitQuiet();
+  ASSERT_TRUE(back.WaitReverseEnd(files[0]));
   // A frame the reader was pushing when the request came may still arrive
   // first; reverse frames carry a negative speed.
   auto video = back.Video();
@@ -134,9 +133,9 @@ TEST_F(ReaderTest, ForwardAgainResumesAtTheSecondKeyFrame) {
   rig.Start(files[0]);
   ASSERT_TRUE(rig.WaitVideo(60));
   ASSERT_EQ(rig.reader.SetDirection(1), 1);
-  rig.WaitQuiet(); // reverse reading has reached the start of the first recording
-  ASSERT_EQ(rig.reader.GetCurFile(), files[0]);
+  ASSERT_TRUE(rig.WaitReverseEnd(files[0]));
   rig.Hold(true);
+  ASSERT_EQ(rig.videoQueue.LockedCount(), 0);
   rig.Forget();
   // The queue is empty, so forward reading starts one permille into the file.
   ASSERT_EQ(rig.reader.SetDirection(0), 0);
@@ -146,8 +145,8 @@ TEST_F(ReaderTest, ForwardAgainResumesAtTheSecondKeyFrame) {
   std::string bytes = ReadFile(files[0]);
   const auto seekByte = static_cast<int64_t>(1 / 1000.0 * static_cast<double>(bytes.size()));
   std::vector<double> keysAfterSeek;
-  for (const auto& pes : ListVideoPes(bytes))
-    if (pes.key && pes.offset >= seekByte) keysAfterSeek.push_back(pes.pts);
+  for (const auto& p : ListVideoPes(bytes))
+    if (p.key && p.offset >= seekByte) keysAfterSeek.push_back(p.pts);
   ASSERT_GE(keysAfterSeek.size(), 2u);
   EXPECT_EQ(video.front().type, kFrameKey);
   EXPECT_DOUBLE_EQ(video.front().pts, keysAfterSeek[1]) << "the first key frame met is passed over";
@@ -158,8 +157,7 @@ TEST_F(ReaderTest, SeekResynchronisesAtAKeyFrameNearThePosition) {
   auto files = testsupport::SortedFiles(card_);
   ReaderRig rig;
   rig.Start(files[2]); // the last recording: the reader reads it and then waits
-  ASSERT_TRUE(rig.WaitVideo(10));
-  rig.WaitQuiet();
+  ASSERT_TRUE(rig.WaitForwardEnd());
   rig.Forget();
   rig.reader.Seek(500);
   ASSERT_TRUE(rig.mainWindow.WaitFor(WM_TS_FILECHANGE));
@@ -236,11 +234,10 @@ TEST(Reader, GarbageBetweenPacketsIsPassedOver) {
   auto want = ProbePackets(clean, "v");
   ReaderRig rig;
   rig.Start(path);
-  ASSERT_TRUE(rig.WaitVideo(10));
-  rig.WaitQuiet();
-  auto video = rig.Video();
   // A packet followed by junk is not taken, so a few frames are lost; the rest arrive in order.
   size_t junks = bytes.size() / 188 / 50;
+  ASSERT_TRUE(rig.WaitForwardEnd());
+  auto video = rig.Video();
   EXPECT_GE(video.size(), want.size() - 1 - 2 * junks);
   for (size_t i = 1; i < video.size(); ++i) EXPECT_GT(video[i].pts, video[i - 1].pts);
 }
@@ -296,7 +293,7 @@ TEST(Reader, ARecordingThatVanishesOrShrinksEndsLikeAnUnreadableOne) {
     for (int i = 0; i < 500 && rig.reader.GetCurFile() != next; ++i)
       std::this_thread::sleep_for(std::chrono::milliseconds(10));
     EXPECT_EQ(rig.reader.GetCurFile(), next);
-    rig.WaitQuiet();
+    ASSERT_TRUE(rig.WaitForwardEnd());
     EXPECT_NEAR(rig.Video().back().pts, second[second.size() - 2].dts, 1e-4);
   }
 }
