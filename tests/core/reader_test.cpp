@@ -93,11 +93,15 @@ TEST_F(ReaderTest, StepSpeedAndReverseDeliverKeyFramesOnly) {
   // Reverse from the third recording: key frames in descending order, into the
   // recordings before it, no audio and no telemetry.
   ReaderRig back;
-  back.Pace(5); // the reader stays a full queue ahead of the consumer
+  back.Pace(5); // the reader keeps ahead of the consumer
   back.Start(files[2]);
   ASSERT_TRUE(back.WaitVideo(40));
   back.Hold(true);
   back.Pace(0);
+  // Frames wait in the queue, so the direction change seeks from the first of them.
+  for (int i = 0; i < 1000 && back.videoQueue.LockedCount() == 0; ++i)
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  ASSERT_GT(back.videoQueue.LockedCount(), 0);
   size_t telemetry = back.mainWindow.Count(WM_TS_TELEMETRY);
   back.state.speedCode = kSpeedSlowHalf;
   ASSERT_EQ(back.reader.SetDirection(1), 1);
