@@ -5,8 +5,7 @@
 #include <algorithm>
 #include <utility>
 
-// A machine without a sound card is an ordinary case: no reports on standard error.
-static void QuietAlsa(const char*, int, const char*, int, const char*, ...) {}
+#include "platform/alsa_quiet.h"
 
 namespace {
 
@@ -14,7 +13,7 @@ namespace {
 class OpenElement {
 public:
   OpenElement(const std::string& device, const std::string& element) {
-    snd_lib_error_set_handler(QuietAlsa);
+    platform::QuietAlsaReports();
     if (snd_mixer_open(&mixer_, 0) < 0) {
       mixer_ = nullptr;
       return;

@@ -2,7 +2,6 @@
 // Shared pieces of the benchmarks: the cache of sample recordings, the
 // project's programs, running commands and timing.
 #include <sys/resource.h>
-#include <sys/wait.h>
 
 #include <algorithm>
 #include <chrono>
@@ -11,6 +10,8 @@
 #include <filesystem>
 #include <string>
 #include <vector>
+
+#include "tests/support/run_command.h"
 
 namespace bench {
 
@@ -26,19 +27,7 @@ inline std::string BinDir() {
   return std::filesystem::canonical("/proc/self/exe").parent_path().string() + "/";
 }
 
-// Runs a shell command; returns its exit status and, when out is given, what
-// it printed on standard output.
-inline int Run(const std::string& command, std::string* out = nullptr) {
-  FILE* pipe = ::popen(command.c_str(), "r");
-  if (!pipe) return -1;
-  std::string text;
-  char buf[4096];
-  size_t n;
-  while ((n = std::fread(buf, 1, sizeof buf, pipe)) > 0) text.append(buf, n);
-  const int status = ::pclose(pipe);
-  if (out) *out = std::move(text);
-  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
+using testsupport::Run;
 
 // A card made once with velmora-sample-card and kept: returns its media folder.
 inline std::string CachedCard(const std::string& name, const std::string& args) {

@@ -1,15 +1,11 @@
 // The system's playback device through SDL's audio callback.
 #include <SDL.h>
-#include <alsa/asoundlib.h>
 
+#include "platform/alsa_quiet.h"
 #include "platform/sound_device.h"
 
 namespace platform {
 namespace {
-
-// ALSA reports on standard error when the machine has no card; a missing
-// device is an ordinary case here (the player then plays without sound).
-void QuietAlsa(const char*, int, const char*, int, const char*, ...) {}
 
 class SdlSoundDevice final : public SoundDevice {
 public:
@@ -21,7 +17,7 @@ public:
   }
 
   bool Open() {
-    snd_lib_error_set_handler(QuietAlsa);
+    QuietAlsaReports();
     if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) return false;
     subsystem_ = true;
     SDL_AudioSpec want{};

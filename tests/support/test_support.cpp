@@ -7,7 +7,6 @@
 #include <fstream>
 #include <sstream>
 #include <stdexcept>
-#include <sys/wait.h>
 
 #include "platform/event.h"
 
@@ -111,18 +110,6 @@ std::string BinDir() {
   std::string s = dir ? dir : ".";
   if (s.back() != '/') s += '/';
   return s;
-}
-
-int Run(const std::string& command, std::string* out) {
-  FILE* pipe = ::popen(command.c_str(), "r");
-  if (!pipe) return -1;
-  std::string text;
-  char buf[4096];
-  size_t n;
-  while ((n = std::fread(buf, 1, sizeof buf, pipe)) > 0) text.append(buf, n);
-  int status = ::pclose(pipe);
-  if (out) *out = std::move(text);
-  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
 namespace {

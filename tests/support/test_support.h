@@ -9,6 +9,7 @@
 
 #include "platform/clock.h"
 #include "platform/message_target.h"
+#include "tests/support/run_command.h"
 
 namespace testsupport {
 
@@ -80,10 +81,6 @@ private:
 
 // The folder the project's programs were built into (set by CTest), with a trailing '/'.
 std::string BinDir();
-
-// Runs a command through the shell; returns its exit status and, when out is
-// given, what it printed on standard output.
-int Run(const std::string& command, std::string* out = nullptr);
 
 // Makes a card of sample recordings with the project's own camera (velmora-sample-card
 // from BinDir(), tools/sample_card/): runs it with "--out outDir --quiet" and the extra
