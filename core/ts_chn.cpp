@@ -1,17 +1,18 @@
 #include "core/ts_chn.h"
 
-#include "audio/audio_ctx.h"
 #include "core/messages.h"
 #include "core/telemetry_mailbox.h"
-#include "video/video_ctx.h"
 
 CTSChn::CTSChn(const ChannelLinks& links) : links_(links) {
   if (!links_.mailbox) links_.mailbox = &AppTelemetryMailbox();
+  if (!links_.displayMode) links_.displayMode = &ownDisplayMode_;
+  if (!links_.amplification) links_.amplification = &ownAmplification_;
   fpsCtrl_ = std::make_unique<CFpsCtrl>(30);
   videoQueue_ = std::make_unique<CVBuffer2>(kVideoSlots);
-  videoThread_ = std::make_unique<CVideoCtx>(*this);
+  videoThread_ = MakeVideoThread(
+      VideoLinks{&state, fpsCtrl_.get(), videoQueue_.get(), &videoWindow_, &snapshots_, links_.displayMode});
   audioQueue_ = std::make_unique<CABuffer2>(kAudioSlots);
-  audioThread_ = std::make_unique<CAudioCtx>(*this);
+  audioThread_ = MakeAudioThread(AudioLinks{&state, audioQueue_.get(), links_.amplification});
   list_ = std::make_unique<CFindFilePath>();
   reader_ = std::make_unique<CTSAnalyse>(ReaderLinks{&state, links_.panel, links_.mainWindow, links_.mailbox});
   reader_->SetQueues(videoQueue_.get(), audioQueue_.get());
@@ -101,23 +102,8 @@ int CTSChn::MarkOutNumber() const { std::lock_guard l(markMutex_); return markOu
 std::string CTSChn::MarkOutPath() const { std::lock_guard l(markMutex_); return markOutPath_; }
 int64_t CTSChn::MarkOutPos() const { std::lock_guard l(markMutex_); return markOutPos_; }
 
-void CTSChn::Snapshot(const std::string& pathTemplate, int count) {
-  std::lock_guard lock(snapshotMutex_);
-  snapshot_.pathTemplate = pathTemplate;
-  snapshot_.requested = count;
-  snapshot_.taken = 0;
-}
+void CTSChn::Snapshot(const std::string& pathTemplate, int count) { snapshots_.Place(pathTemplate, count); }
 
-SnapshotRequest CTSChn::SnapshotState() const {
-  std::lock_guard lock(snapshotMutex_);
-  return snapshot_;
-}
-
-void CTSChn::SnapshotTaken(const SnapshotRequest& served) {
-  std::lock_guard lock(snapshotMutex_);
-  if (snapshot_.pathTemplate != served.pathTemplate || snapshot_.taken != served.taken) return; // replaced meanwhile
-  --snapshot_.requested;
-  ++snapshot_.taken;
-}
+SnapshotRequest CTSChn::SnapshotState() const { return snapshots_.State(); }
 
 void CTSChn::TakeFrameCount() { fps_ = state.shownFrames.exchange(0); }

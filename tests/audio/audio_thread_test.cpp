@@ -7,7 +7,6 @@
 #include <filesystem>
 #include <thread>
 
-#include "app/settings.h"
 #include "audio/audio_ctx.h"
 #include "core/ts_chn.h"
 #include "tests/audio/audio_rig.h"
@@ -27,7 +26,6 @@ protected:
                  "/20240601_080000_0001.ts";
   }
   static void TearDownTestSuite() { delete dir_; }
-  void TearDown() override { Settings().soundAmplification = 1; }
 
   static TempDir* dir_;
   static std::string recording_;
@@ -52,13 +50,13 @@ TEST_F(AudioEndToEnd, ChannelPlaysTheToneAmplifiedWithSaturation) {
     const std::string pcm = out_ / ("out" + std::to_string(factor) + ".raw");
     ScopedEnv driver("SDL_AUDIODRIVER", "disk");
     ScopedEnv file("SDL_DISKAUDIOFILE", pcm);
-    Settings().soundAmplification = factor;
+    const std::atomic<int> amplification{factor};
     {
-      CTSChn chn;
+      CTSChn chn(ChannelLinks{.amplification = &amplification});
       std::vector<RecordingEntry> list = {{1, recording_, 1000, 1003, 0}};
       chn.Open(nullptr, recording_);
       ASSERT_TRUE(chn.Start(&list));
-      ASSERT_TRUE(chn.AudioThread().HasSoundBuffer());
+      ASSERT_TRUE(dynamic_cast<CAudioCtx&>(chn.AudioThread()).HasSoundBuffer());
       SleepReal(1600);
       chn.Stop();
     }
@@ -87,17 +85,17 @@ TEST_F(AudioEndToEnd, HoldAndAudioFlagSilenceTheOutput) {
   const std::string pcm = out_ / "out.raw";
   ScopedEnv driver("SDL_AUDIODRIVER", "disk");
   ScopedEnv file("SDL_DISKAUDIOFILE", pcm);
-  CTSChn chn;
-  ASSERT_TRUE(chn.AudioQueue().Init(CTSChn::kAudioRing, CTSChn::kAudioLargest, 1));
-  audiorig::Feeder feeder(chn.AudioQueue(), audiorig::AudioFrames(recording_));
-  for (int i = 0; i < 2000 && !chn.AudioQueue().IsFullLocked(); ++i) SleepReal(5);
+  audiorig::ThreadRig chn;
+  ASSERT_TRUE(chn.queue.Init(CTSChn::kAudioRing, CTSChn::kAudioLargest, 1));
+  audiorig::Feeder feeder(chn.queue, audiorig::AudioFrames(recording_));
+  for (int i = 0; i < 2000 && !chn.queue.IsFullLocked(); ++i) SleepReal(5);
 
   chn.state.audioHold = true;
-  const int queued = audiorig::QueueCount(chn.AudioQueue());
-  ASSERT_TRUE(chn.AudioThread().Start());
-  ASSERT_TRUE(chn.AudioThread().HasSoundBuffer());
+  const int queued = audiorig::QueueCount(chn.queue);
+  ASSERT_TRUE(chn.thread.Start());
+  ASSERT_TRUE(chn.thread.HasSoundBuffer());
   SleepReal(400);
-  EXPECT_EQ(audiorig::QueueCount(chn.AudioQueue()), queued) << "a frame was taken while held";
+  EXPECT_EQ(audiorig::QueueCount(chn.queue), queued) << "a frame was taken while held";
   const int64_t heldBytes = FileSize(pcm); // all of it played while held
 
   chn.state.audioHold = false;
@@ -105,8 +103,8 @@ TEST_F(AudioEndToEnd, HoldAndAudioFlagSilenceTheOutput) {
   chn.state.audio = false;
   const int64_t soundBytes = FileSize(pcm); // at most this much was played with sound on
   SleepReal(600);
-  chn.AudioQueue().Release();
-  ASSERT_TRUE(chn.AudioThread().Stop(10000));
+  chn.queue.Release();
+  ASSERT_TRUE(chn.thread.Stop(10000));
   feeder.Join();
 
   auto samples = audiorig::ToSamples(testsupport::ReadFile(pcm));
@@ -132,15 +130,15 @@ TEST_F(AudioEndToEnd, WithoutASoundDeviceTheQueueIsDrained) {
   ScopedEnv driver("SDL_AUDIODRIVER", "velmora-no-such-driver");
   testsupport::ManualClock clock; // the thread's 10 ms sleeps take no time
   testsupport::ScopedClock useClock(clock);
-  CTSChn chn;
-  ASSERT_TRUE(chn.AudioQueue().Init(CTSChn::kAudioRing, CTSChn::kAudioLargest, 1));
+  audiorig::ThreadRig chn;
+  ASSERT_TRUE(chn.queue.Init(CTSChn::kAudioRing, CTSChn::kAudioLargest, 1));
   auto frames = audiorig::AudioFrames(recording_);
-  ASSERT_TRUE(chn.AudioThread().Start()) << "no device is not a failure";
-  EXPECT_FALSE(chn.AudioThread().HasSoundBuffer());
-  audiorig::Feeder feeder(chn.AudioQueue(), frames);
+  ASSERT_TRUE(chn.thread.Start()) << "no device is not a failure";
+  EXPECT_FALSE(chn.thread.HasSoundBuffer());
+  audiorig::Feeder feeder(chn.queue, frames);
   for (int i = 0; i < 4000 && !feeder.Done(); ++i) SleepReal(5);
   EXPECT_TRUE(feeder.Done());
   EXPECT_EQ(feeder.Pushed(), static_cast<int>(frames.size()));
-  chn.AudioQueue().Release();
-  EXPECT_TRUE(chn.AudioThread().Stop(10000));
+  chn.queue.Release();
+  EXPECT_TRUE(chn.thread.Stop(10000));
 }

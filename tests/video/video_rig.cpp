@@ -85,28 +85,27 @@ bool Tap::WaitUntil(const std::function<bool(const std::vector<Shown>&)>& pred, 
   return cv_.wait_for(lock, std::chrono::milliseconds(timeoutMs), [&] { return pred(pictures_); });
 }
 
-VideoRig::VideoRig(VideoTarget& window) : tap(window) {
-  channel.Open(&tap, "");
-  channel.EnableAudio(false);
-  CVBuffer2& queue = channel.VideoQueue();
-  if (!queue.Init(CTSChn::kVideoRing, CTSChn::kVideoLargest, 1)) throw std::runtime_error("no queue");
+VideoRig::VideoRig(VideoTarget& target, int mode) : tap(target), displayMode(mode) {
+  state.audio = false;
+  // A channel's ring and largest frame.
+  if (!queue.Init(2 * 1024 * 1024, 512 * 1024, 1)) throw std::runtime_error("no queue");
   queue.SetGopState(CVBuffer2::kGopWaiting);
   queue.Flush(&desc_);
 }
 
 VideoRig::~VideoRig() {
-  channel.VideoQueue().Release();
-  channel.VideoThread().Stop(10000);
+  queue.Release();
+  video.Stop(10000);
 }
 
 void VideoRig::Push(const std::vector<uint8_t>& bytes, int type, int fps, int speed) {
-  if (bytes.size() > channel.VideoQueue().LargestFrame()) throw std::runtime_error("frame too large");
+  if (bytes.size() > queue.LargestFrame()) throw std::runtime_error("frame too large");
   std::memcpy(desc_.pData, bytes.data(), bytes.size());
   desc_.nSize = static_cast<int32_t>(bytes.size());
   desc_.nType = type;
   desc_.nFps = fps;
   desc_.nSpeed = speed;
-  channel.VideoQueue().Push(desc_);
+  queue.Push(desc_);
 }
 
 void VideoRig::Push(const Packet& p, int fps, int speed) { Push(p.bytes, p.key ? kFrameKey : kFrameOther, fps, speed); }
@@ -114,8 +113,8 @@ void VideoRig::Push(const Packet& p, int fps, int speed) { Push(p.bytes, p.key ?
 bool VideoRig::WaitUntilDrained(int timeoutMs) {
   return Eventually(
       [&] {
-        std::lock_guard lock(channel.VideoQueue());
-        return channel.VideoQueue().Count() <= 1;
+        std::lock_guard lock(queue);
+        return queue.Count() <= 1;
       },
       timeoutMs);
 }

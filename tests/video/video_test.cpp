@@ -9,7 +9,6 @@
 
 #include <QImage>
 
-#include "app/settings.h"
 #include "core/ts_chn.h"
 #include "tests/support/test_support.h"
 #include "tests/video/video_rig.h"
@@ -68,10 +67,6 @@ protected:
     delete packets_;
     delete card_;
     delete dir_;
-  }
-  void SetUp() override {
-    ResetSettings(dir_->path());
-    Settings().displayMode = 1;
   }
 
   static TempDir* dir_;
@@ -137,10 +132,10 @@ TEST_F(VideoTest, ForwardPlayShowsEveryFrameInOrder) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(testing::Message() << "mode " << c.displayMode << " depth " << c.depth << " yuv " << c.windowTakesYuv);
-    Settings().displayMode = c.displayMode;
+    std::atomic<int> displayMode{c.displayMode};
     MemoryVideoTarget window(c.depth, c.windowTakesYuv);
     videotest::Tap tap(window);
-    auto chn = std::make_unique<CTSChn>();
+    auto chn = std::make_unique<CTSChn>(ChannelLinks{.displayMode = &displayMode});
     chn->EnableAudio(false);
     chn->Open(&tap, card_->front());
     ASSERT_TRUE(chn->Start());
@@ -155,7 +150,7 @@ TEST_F(VideoTest, ForwardPlayShowsEveryFrameInOrder) {
     }
     EXPECT_EQ(chn->state.shownFrames.load(), 119);
     EXPECT_EQ(chn->state.gopLength.load(), 15);
-    EXPECT_EQ(Settings().displayMode, c.displayModeAfter);
+    EXPECT_EQ(displayMode.load(), c.displayModeAfter);
     chn->Stop();
     auto last = window.Current();
     ASSERT_TRUE(last);
@@ -170,7 +165,7 @@ TEST_F(VideoTest, ForwardPlayShowsEveryFrameInOrder) {
 TEST_F(VideoTest, StepShowsOneFrameAndPauseHoldsThePicture) {
   MemoryVideoTarget window;
   VideoRig rig(window);
-  PlaybackState& state = rig.channel.state;
+  PlaybackState& state = rig.state;
   state.speedCode = kSpeedStep;
   for (int i = 0; i < 10; ++i) rig.Push((*packets_)[static_cast<size_t>(i)], 30, kSpeedStep);
   ASSERT_TRUE(rig.Start());
@@ -219,7 +214,7 @@ TEST_F(VideoTest, FastCodesShowOnlyTheFirstPartOfEachGroup) {
     }
     MemoryVideoTarget window;
     VideoRig rig(window);
-    rig.channel.state.speedCode = code;
+    rig.state.speedCode = code;
     ASSERT_TRUE(rig.Start());
     for (const Packet& p : *packets_) rig.Push(p, 30, code);
     ASSERT_TRUE(rig.tap.WaitForCount(expected.size()));
@@ -241,11 +236,11 @@ TEST_F(VideoTest, SlowCodesWaitMultiplesOfTheNominalInterval) {
     ScopedClock scoped(clock);
     MemoryVideoTarget window;
     VideoRig rig(window);
-    rig.channel.state.speedCode = c.code;
+    rig.state.speedCode = c.code;
     for (int i = 0; i < 12; ++i) rig.Push((*packets_)[static_cast<size_t>(i)], 30, c.code);
     ASSERT_TRUE(rig.Start());
     ASSERT_TRUE(rig.tap.WaitForCount(11));
-    rig.channel.VideoThread().Stop(10000);
+    rig.video.Stop(10000);
     // The pacing waits, without the 10 ms polls of the idle queue. The first ones
     // are cut short by the rate changes at the start.
     std::vector<int64_t> waits;
@@ -263,8 +258,8 @@ TEST_F(VideoTest, SlowCodesWaitMultiplesOfTheNominalInterval) {
 TEST_F(VideoTest, ReverseShowsKeyFramesOneGroupLateAndForwardFreesThem) {
   MemoryVideoTarget window;
   VideoRig rig(window);
-  CVideoCtx& video = rig.channel.VideoThread();
-  rig.channel.state.speedCode = kSpeedSlowHalf;
+  CVideoCtx& video = rig.video;
+  rig.state.speedCode = kSpeedSlowHalf;
   ASSERT_TRUE(rig.Start());
   rig.Push((*packets_)[48], 2, -kSpeedSlowHalf);
   ASSERT_TRUE(Eventually([&] { return video.HeldPictures() == 1; }));
@@ -276,7 +271,7 @@ TEST_F(VideoTest, ReverseShowsKeyFramesOneGroupLateAndForwardFreesThem) {
   EXPECT_EQ(rig.tap.Numbers(), (std::vector<int>{48, 32, 16}));
   const int stored = video.HeldPictures() + video.FreePictures();
 
-  rig.channel.state.speedCode = kSpeedNormal;
+  rig.state.speedCode = kSpeedNormal;
   rig.Push((*packets_)[16], 30, kSpeedNormal);
   ASSERT_TRUE(rig.tap.WaitForCount(4));
   EXPECT_EQ(video.HeldPictures(), 0);
@@ -289,9 +284,8 @@ TEST_F(VideoTest, ReverseShowsKeyFramesOneGroupLateAndForwardFreesThem) {
 TEST_F(VideoTest, SizeChangeShowsTheFirstPictureOfTheNewSize) {
   for (int mode : {0, 1}) {
     SCOPED_TRACE(mode);
-    Settings().displayMode = mode;
     MemoryVideoTarget window;
-    VideoRig rig(window);
+    VideoRig rig(window, mode);
     ASSERT_TRUE(rig.Start());
     const auto second = videotest::ReadVideoPackets(small_);
     for (int i = 0; i < 20; ++i) rig.Push((*packets_)[static_cast<size_t>(i)]);
@@ -308,7 +302,7 @@ TEST_F(VideoTest, SizeChangeShowsTheFirstPictureOfTheNewSize) {
       EXPECT_EQ(shown[i].width, small ? 256 : 320) << i;
       EXPECT_EQ(shown[i].height, small ? 144 : 240) << i;
     }
-    EXPECT_EQ(rig.channel.state.pictureWidth.load(), 320);
+    EXPECT_EQ(rig.state.pictureWidth.load(), 320);
   }
 }
 
@@ -360,18 +354,17 @@ TEST_F(VideoTest, SnapshotBurstSavesShownPictures) {
   } cases[] = {{1, 32, ".bmp", 5}, {0, 32, ".jpg", 2}, {1, 16, ".bmp", 2}};
   for (const auto& c : cases) {
     SCOPED_TRACE(c.extension);
-    Settings().displayMode = c.displayMode;
     TempDir out;
     const std::string pathTemplate = out / (std::string("new/deeper/shot") + c.extension);
     MemoryVideoTarget window(c.depth);
-    VideoRig rig(window);
+    VideoRig rig(window, c.displayMode);
     ASSERT_TRUE(rig.Start());
     for (int i = 0; i < 5; ++i) rig.Push((*packets_)[static_cast<size_t>(i)]);
     ASSERT_TRUE(rig.tap.WaitForCount(5));
-    rig.channel.Snapshot(pathTemplate, c.count);
+    rig.snapshots.Place(pathTemplate, c.count);
     for (int i = 5; i < 30; ++i) rig.Push((*packets_)[static_cast<size_t>(i)]);
-    ASSERT_TRUE(Eventually([&] { return rig.channel.SnapshotState().requested == 0; }));
-    EXPECT_EQ(rig.channel.SnapshotState().taken, c.count);
+    ASSERT_TRUE(Eventually([&] { return rig.snapshots.State().requested == 0; }));
+    EXPECT_EQ(rig.snapshots.State().taken, c.count);
     const std::vector<int> shown = rig.tap.Numbers();
     int previous = -1;
     for (int n = 1; n <= c.count; ++n) {
@@ -410,9 +403,8 @@ TEST_F(VideoTest, LevelsFollowTheRangeOfTheStream) {
     TempDir tmp;
     const auto ramp = videotest::ReadVideoPackets(MakeRamp(tmp, c.fullRange));
     ASSERT_FALSE(ramp.empty());
-    Settings().displayMode = c.displayMode;
     MemoryVideoTarget window(c.depth);
-    VideoRig rig(window);
+    VideoRig rig(window, c.displayMode);
     ASSERT_TRUE(rig.Start());
     for (const Packet& p : ramp) rig.Push(p);
     ASSERT_TRUE(rig.tap.WaitForCount(ramp.size()));

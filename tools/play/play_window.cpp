@@ -83,7 +83,8 @@ PlayWindow::~PlayWindow() {
 }
 
 bool PlayWindow::Play() {
-  channel_ = std::make_unique<CTSChn>(ChannelLinks{&messages_, &messages_, nullptr});
+  channel_ = std::make_unique<CTSChn>(ChannelLinks{&messages_, &messages_, nullptr, &Settings().displayMode,
+                                                    &Settings().soundAmplification});
   if (!options_.audio) channel_->EnableAudio(false);
   std::error_code ec;
   if (std::filesystem::is_directory(options_.path, ec)) {
