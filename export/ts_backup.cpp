@@ -10,7 +10,6 @@
 #include <memory>
 #include <vector>
 
-#include "app/settings.h"
 #include "audio/aac_decoder.h"
 #include "core/frame_desc.h"
 #include "core/ts_file.h"
@@ -160,20 +159,6 @@ private:
 
 } // namespace
 
-std::string ExportRefusalText(ExportStart why, const std::string& output) {
-  switch (why) {
-    case ExportStart::MarksInDifferentFolders:
-      return Translate("Mark In and Mark Out lie in different folders. Set both marks in recordings of one folder.");
-    case ExportStart::StartMissing: return Translate("The Mark In recording cannot be found.");
-    case ExportStart::OutputIsSource:
-      return output + " " + Translate("is one of the recordings to be saved. Choose another file name.");
-    case ExportStart::NoThread: return Translate("Backup failed");
-    case ExportStart::Started:
-    case ExportStart::MarksNotInOrder: break;
-  }
-  return {};
-}
-
 CTSBackup::~CTSBackup() { Stop(); }
 
 ExportStart CTSBackup::BeginExport(const ExportRequest& request) {
@@ -264,9 +249,8 @@ void CTSBackup::Report(size_t file, int64_t pos) {
   if (onProgress_) onProgress_(done, total_.load());
 }
 
-std::string CTSBackup::MissingText() const {
-  return Translate("recording number") + " " + std::to_string(plan_.MissingNumber()) + " " +
-         Translate("is missing");
+void CTSBackup::SetMissing(Ending& e) const {
+  e.Set(ExportOutcome::Incomplete, ExportReason::RecordingMissing, std::to_string(plan_.MissingNumber()));
 }
 
 void CTSBackup::Run() {
@@ -275,23 +259,20 @@ void CTSBackup::Run() {
   ExportEnd end;
   end.outcome = e.outcome;
   end.output = request_.output;
+  end.reason = e.reason;
+  end.subject = e.subject;
+  end.detail = e.detail;
   switch (e.outcome) {
     case ExportOutcome::Finished:
-      end.message = request_.output + " " + Translate("Finish Backup");
       done_ = total_.load();
       if (onProgress_ && reportedAt_ != total_.load()) onProgress_(done_.load(), total_.load());
       break;
-    case ExportOutcome::Incomplete:
-      end.message = request_.output + " " + Translate("Backup incomplete") + ": " + e.reason + ". " +
-                    Translate("The file holds the part saved before it.");
-      break;
+    case ExportOutcome::Incomplete: break;
     case ExportOutcome::Failed:
-      end.message = request_.output + " " + Translate("Backup failed") + ": " + e.reason + ".";
       if (outCreated_) {
-        const bool removed = RemoveOutput();
-        end.message += " " + (removed ? Translate("The incomplete file was removed.")
-                                      : Translate("The file is incomplete."));
-        if (removed) outRegular_ = false;
+        end.outputCreated = true;
+        end.outputRemoved = RemoveOutput();
+        if (end.outputRemoved) outRegular_ = false;
       }
       break;
     case ExportOutcome::Stopped: break;
@@ -311,11 +292,11 @@ bool CTSBackup::RemoveOutput() {
   return ::unlink(request_.output.c_str()) == 0;
 }
 
-bool CTSBackup::OpenOutput(std::string* reason) {
+bool CTSBackup::OpenOutput(Ending& e) {
   outRegular_ = false;
   outFd_ = ::open(request_.output.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
   if (outFd_ < 0) {
-    *reason = Translate("cannot create the file") + " (" + Errno(errno) + ")";
+    e.Set(ExportOutcome::Failed, ExportReason::CannotCreate, {}, Errno(errno));
     return false;
   }
   outCreated_ = true;
@@ -327,12 +308,12 @@ bool CTSBackup::OpenOutput(std::string* reason) {
   return true;
 }
 
-bool CTSBackup::WriteOut(const uint8_t* data, size_t size, std::string* reason) {
+bool CTSBackup::WriteOut(const uint8_t* data, size_t size, Ending& e) {
   while (size > 0) {
     ssize_t n = ::write(outFd_, data, size);
     if (n < 0 && errno == EINTR) continue;
     if (n <= 0) {
-      *reason = Translate("cannot write the file") + " (" + Errno(n < 0 ? errno : ENOSPC) + ")";
+      e.Set(ExportOutcome::Failed, ExportReason::CannotWrite, {}, Errno(n < 0 ? errno : ENOSPC));
       return false;
     }
     data += n;
@@ -343,14 +324,7 @@ bool CTSBackup::WriteOut(const uint8_t* data, size_t size, std::string* reason) 
 
 CTSBackup::Ending CTSBackup::RunStreamCopy() {
   Ending e;
-  auto fail = [&](ExportOutcome outcome, std::string reason) {
-    e.outcome = outcome;
-    e.reason = std::move(reason);
-  };
-  if (!OpenOutput(&e.reason)) {
-    e.outcome = ExportOutcome::Failed;
-    return e;
-  }
+  if (!OpenOutput(e)) return e;
   std::unique_ptr<uint8_t[]> buf(new uint8_t[kCopyChunk]);
   const auto& files = plan_.Files();
 
@@ -366,7 +340,7 @@ CTSBackup::Ending CTSBackup::RunStreamCopy() {
   // piece, and a disk without room for it fails the export before it begins.
   if (outRegular_ && ::fallocate(outFd_, FALLOC_FL_KEEP_SIZE, 0, headEnd + plan_.TotalBytes()) != 0 &&
       (errno == ENOSPC || errno == EFBIG)) {
-    fail(ExportOutcome::Failed, Translate("not enough space") + " (" + Errno(errno) + ")");
+    e.Set(ExportOutcome::Failed, ExportReason::NotEnoughSpace, {}, Errno(errno));
   }
 
   // Copies [from, to) of a recording. False when the copy cannot go on (e is set).
@@ -374,7 +348,7 @@ CTSBackup::Ending CTSBackup::RunStreamCopy() {
   auto copy = [&](int fd, size_t index, int64_t from, int64_t to, bool progress) {
     for (int64_t at = from; at < to;) {
       if (!running_) {
-        fail(ExportOutcome::Stopped, {});
+        e.Set(ExportOutcome::Stopped, ExportReason::None);
         return false;
       }
       const auto want = static_cast<size_t>(std::min<int64_t>(to - at, static_cast<int64_t>(kCopyChunk)));
@@ -397,16 +371,11 @@ CTSBackup::Ending CTSBackup::RunStreamCopy() {
       }
       ssize_t got = ReadAt(fd, buf.get(), want, at);
       if (got <= 0) {
-        fail(ExportOutcome::Incomplete, NameOf(files[index].path) + " " +
-                                            Translate("could not be read to the end") +
-                                            (got < 0 ? " (" + Errno(errno) + ")" : std::string()));
+        e.Set(ExportOutcome::Incomplete, ExportReason::ReadShort, NameOf(files[index].path),
+              got < 0 ? Errno(errno) : std::string());
         return false;
       }
-      std::string reason;
-      if (!WriteOut(buf.get(), static_cast<size_t>(got), &reason)) {
-        fail(ExportOutcome::Failed, reason);
-        return false;
-      }
+      if (!WriteOut(buf.get(), static_cast<size_t>(got), e)) return false;
       at += got;
       if (progress) Report(index, at);
     }
@@ -418,7 +387,7 @@ CTSBackup::Ending CTSBackup::RunStreamCopy() {
     const SegmentFile& f = files[i];
     int fd = ::open(f.path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) {
-      fail(ExportOutcome::Incomplete, NameOf(f.path) + " " + Translate("cannot be opened") + " (" + Errno(errno) + ")");
+      e.Set(ExportOutcome::Incomplete, ExportReason::CannotOpen, NameOf(f.path), Errno(errno));
       ok = false;
       break;
     }
@@ -427,7 +396,7 @@ CTSBackup::Ending CTSBackup::RunStreamCopy() {
     if (ok) ok = copy(fd, i, f.from, f.to, true);
     ::close(fd);
   }
-  if (ok && !plan_.Complete()) fail(ExportOutcome::Incomplete, MissingText());
+  if (ok && !plan_.Complete()) SetMissing(e);
 
   int fd = outFd_;
   outFd_ = -1;
@@ -435,24 +404,20 @@ CTSBackup::Ending CTSBackup::RunStreamCopy() {
   if (outRegular_) {
     const off_t end = ::lseek(fd, 0, SEEK_CUR);
     if (end >= 0 && ::ftruncate(fd, end) != 0 && e.outcome != ExportOutcome::Failed)
-      fail(ExportOutcome::Failed, Translate("cannot write the file") + " (" + Errno(errno) + ")");
+      e.Set(ExportOutcome::Failed, ExportReason::CannotWrite, {}, Errno(errno));
   }
   if (::close(fd) != 0 && e.outcome != ExportOutcome::Failed)
-    fail(ExportOutcome::Failed, Translate("cannot write the file") + " (" + Errno(errno) + ")");
+    e.Set(ExportOutcome::Failed, ExportReason::CannotWrite, {}, Errno(errno));
   return e;
 }
 
 CTSBackup::Ending CTSBackup::RunAvi() {
   Ending e;
-  auto fail = [&](ExportOutcome outcome, std::string reason) {
-    e.outcome = outcome;
-    e.reason = std::move(reason);
-  };
   const auto& files = plan_.Files();
   int64_t tablesEnd = 0;
   StreamPids pids;
   if (!FindProgramTables(files[0].path, &tablesEnd, &pids)) {
-    fail(ExportOutcome::Failed, NameOf(files[0].path) + " " + Translate("holds no program tables"));
+    e.Set(ExportOutcome::Failed, ExportReason::NoProgramTables, NameOf(files[0].path));
     return e;
   }
   int width = request_.width, height = request_.height, rate = request_.frameRate;
@@ -468,14 +433,14 @@ CTSBackup::Ending CTSBackup::RunAvi() {
   if (!avi.Create(request_.output, width, height, rate)) {
     // A file the muxer created before failing is removed below, when it is a regular file.
     outCreated_ = avi.FileCreated() && FileIdOf(request_.output, &outId_, &outRegular_);
-    fail(ExportOutcome::Failed, Translate("cannot create the file") + " (" + avi.Error() + ")");
+    e.Set(ExportOutcome::Failed, ExportReason::CannotCreate, {}, avi.Error());
     return e;
   }
   outCreated_ = FileIdOf(request_.output, &outId_, &outRegular_);
   AacDecoder decoder;
   if (!decoder.Open()) {
     avi.Abandon();
-    fail(ExportOutcome::Failed, Translate("no AAC decoder"));
+    e.Set(ExportOutcome::Failed, ExportReason::NoAacDecoder);
     return e;
   }
 
@@ -486,7 +451,7 @@ CTSBackup::Ending CTSBackup::RunAvi() {
   for (size_t index = 0; index < files.size() && keepGoing(); ++index) {
     const SegmentFile& f = files[index];
     if (!file.Open(f.path, false)) {
-      fail(ExportOutcome::Incomplete, NameOf(f.path) + " " + Translate("cannot be opened") + " (" + Errno(errno) + ")");
+      e.Set(ExportOutcome::Incomplete, ExportReason::CannotOpen, NameOf(f.path), Errno(errno));
       break;
     }
     if (index == 0) {
@@ -501,20 +466,20 @@ CTSBackup::Ending CTSBackup::RunAvi() {
     }
     if (!keepGoing()) break;
     if (file.Position() < f.size) {
-      fail(ExportOutcome::Incomplete, NameOf(f.path) + " " + Translate("could not be read to the end"));
+      e.Set(ExportOutcome::Incomplete, ExportReason::ReadShort, NameOf(f.path));
       break;
     }
     if (plan_.IsEnd(index)) finished = true; // Mark Out lies at or past the end of its recording
   }
   finished = finished || frames.Finished();
-  if (frames.Failed()) fail(ExportOutcome::Failed, avi.Error());
-  else if (!running_ && !finished && e.outcome == ExportOutcome::Finished) fail(ExportOutcome::Stopped, {});
-  else if (e.outcome == ExportOutcome::Finished && !finished) fail(ExportOutcome::Incomplete, MissingText());
+  if (frames.Failed()) e.Set(ExportOutcome::Failed, ExportReason::WriterFailed, {}, avi.Error());
+  else if (!running_ && !finished && e.outcome == ExportOutcome::Finished) e.Set(ExportOutcome::Stopped, ExportReason::None);
+  else if (e.outcome == ExportOutcome::Finished && !finished) SetMissing(e);
 
   if (e.outcome == ExportOutcome::Failed) {
     avi.Abandon();
   } else if (!avi.Close()) {
-    fail(ExportOutcome::Failed, avi.Error());
+    e.Set(ExportOutcome::Failed, ExportReason::WriterFailed, {}, avi.Error());
   }
   return e;
 }

@@ -6,6 +6,7 @@
 #include <mutex>
 
 #include "core/find_file_path.h"
+#include "export/export_text.h"
 #include "export/ts_backup.h"
 #include "tools/cli/commands.h"
 
@@ -90,16 +91,17 @@ int RunExport(const std::vector<std::string>& args) {
     return 2;
   }
   if (started != ExportStart::Started) {
-    std::fprintf(stderr, "velmora-cli export: %s\n", ExportRefusalText(started, request.output).c_str());
+    std::fprintf(stderr, "velmora-cli export: %s\n", ExportRefusalText(started, request.output, EnglishText).c_str());
     return 1;
   }
   job.Wait();
   if (progressShown) std::fputc('\n', stderr);
   const ExportEnd end = job.EndNotice();
+  const std::string text = ExportEndText(end, EnglishText);
   if (end.outcome == ExportOutcome::Finished) {
-    std::printf("%s\n", end.message.c_str());
+    std::printf("%s\n", text.c_str());
     return 0;
   }
-  std::fprintf(stderr, "velmora-cli export: %s\n", end.message.c_str());
+  std::fprintf(stderr, "velmora-cli export: %s\n", text.c_str());
   return 1;
 }
