@@ -8,6 +8,7 @@
 #include "core/buffer.h"
 #include "core/fps_ctrl.h"
 #include "core/my_thread.h"
+#include "core/playback_files.h"
 #include "core/playback_state.h"
 #include "core/snapshot_request.h"
 
@@ -22,6 +23,11 @@ struct VideoLinks {
   // The display mode, 0 YV12, 1 RGB: read for every frame; the thread turns it to
   // RGB when the window cannot take 4:2:0.
   std::atomic<int>* displayMode = nullptr;
+  // The recordings the frames come from, and the reader's jumps (exact steps).
+  PlaybackFiles* files = nullptr;
+  // Bytes the decoded pictures kept for exact steps may take (at least one picture is kept).
+  int64_t stepCacheBytes = kDefaultStepCacheBytes;
+  static constexpr int64_t kDefaultStepCacheBytes = 256 << 20;
 };
 
 struct AudioLinks {

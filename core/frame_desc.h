@@ -18,4 +18,12 @@ struct FrameDesc {
   int32_t nSpeed = 0;       // speed code when queued, negative in reverse play
   double dPts = 0.0;        // presentation time in seconds
   int32_t nPosPermille = 0; // reader position in the file when the frame was cut
+  // Where the frame came from, for stepping to an exact picture: the byte offset
+  // of its PES's first packet in its recording (-1 unknown), its presentation time
+  // stamp in 90 kHz ticks (-1 none), the recording (a PlaybackFiles serial) and
+  // the reader restarts (flushes) before it: a new generation is a new stream.
+  int64_t nFilePos = -1;
+  int64_t nPts = -1;
+  int32_t nFile = 0;
+  uint32_t nGeneration = 0;
 };

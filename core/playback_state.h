@@ -21,6 +21,8 @@ struct PlaybackState {
   std::atomic<int> pictureHeight{0};
   std::atomic<int> gopLength{0};
   std::atomic<bool> audioHold{false}; // the video thread holds the audio (pause, step)
+  // Exact steps asked for and not yet taken by the video thread: -n back, +n forward.
+  std::atomic<int> exactSteps{0};
 };
 
 // Rate factor and fraction of each group of pictures shown, by speed code 0..11.

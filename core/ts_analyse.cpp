@@ -1,6 +1,7 @@
 #include "core/ts_analyse.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 
 #include "core/find_file_path.h"
@@ -8,7 +9,9 @@
 #include "core/telemetry_mailbox.h"
 #include "platform/clock.h"
 
-CTSAnalyse::CTSAnalyse(const ReaderLinks& links) : links_(links) {}
+CTSAnalyse::CTSAnalyse(const ReaderLinks& links) : links_(links) {
+  if (!links_.files) links_.files = &ownFiles_;
+}
 
 CTSAnalyse::~CTSAnalyse() { Stop(); }
 
@@ -52,6 +55,11 @@ void CTSAnalyse::CloseFile() {
 }
 
 int CTSAnalyse::Seek(int a) {
+  if (a > 0 || a == kSeekPrevFile || a == kSeekNextFile) links_.files->NoteMove();
+  return StoreSeek(a);
+}
+
+int CTSAnalyse::StoreSeek(int a) {
   if (a > 0) seekRequest_ = static_cast<int64_t>(a / 1000.0 * static_cast<double>(FileSize()));
   else seekRequest_ = a;
   wake_.Set();
@@ -70,13 +78,14 @@ int CTSAnalyse::SetDirection(int d) {
   if (audioQueue_) audioQueue_->Clear();
   // The seek is stored before the request is raised, so the reader thread
   // takes both in the same pass or the seek first.
-  Seek(d == 0 ? head + 1 : head - 1);
+  StoreSeek(d == 0 ? head + 1 : head - 1);
   directionRequest_.store(true, std::memory_order_release);
   wake_.Set();
   return d;
 }
 
 int CTSAnalyse::SetPendingFile(const std::string& path) {
+  links_.files->NoteMove();
   {
     std::lock_guard lock(pendingMutex_);
     pendingPath_ = path;
@@ -92,6 +101,7 @@ std::string CTSAnalyse::GetCurFile() const {
 }
 
 void CTSAnalyse::SetCurrentPath(const std::string& path) {
+  fileSerial_ = links_.files->Register(path);
   std::lock_guard lock(pathMutex_);
   currentPath_ = path;
 }
@@ -153,8 +163,26 @@ void CTSAnalyse::OnePass() {
     Restarted();
   }
 
+  TakeJump();
+
   if (direction_ == 0) ReadForwardBlock();
   else ReadBackwardBlock();
+}
+
+// The video thread asks to read on from a byte offset of a recording (the
+// picture it stepped to): taken after the user's own requests, so it wins.
+void CTSAnalyse::TakeJump() {
+  std::string path;
+  int64_t offset = 0;
+  uint32_t ticket = 0;
+  if (!links_.files->TakeJump(path, offset, ticket)) return;
+  if (path != GetCurFile()) SwitchTo(path);
+  file_.SeekTo(std::clamp<int64_t>(offset, 0, file_.Size()));
+  position_ = file_.Position();
+  framesToSkip_ = 0;
+  Flush();
+  links_.files->JumpDone(ticket, generation_);
+  Restarted();
 }
 
 void CTSAnalyse::ReadForwardBlock() {
@@ -189,15 +217,26 @@ int CTSAnalyse::ProgressPermille() const {
   return std::clamp(static_cast<int>(permille), 0, 1000);
 }
 
+// Forward reading queues every frame at every speed, steps included: a step
+// shows the next picture, and no frame reaches the decoder without the frames
+// it refers to.
 bool CTSAnalyse::HandlePacket(const uint8_t* packet) {
-  const bool keyOnly = links_.state->speedCode.load(std::memory_order_relaxed) == kSpeedStep;
   demux_->Feed(packet, [&](TsStream stream, const uint8_t* pes, size_t len) {
     switch (stream) {
-      case TsStream::Video: CutVideo(pes, len, keyOnly); break;
+      case TsStream::Video: CutVideo(pes, len, false, videoPesPos_, videoPesFile_); break;
       case TsStream::Audio: CutAudio(pes, len); break;
       case TsStream::Telemetry: CutTelemetry(pes, len); break;
     }
   });
+  // Where the video PES that this packet starts begins.
+  const int pid = ((packet[1] & 0x1F) << 8) | packet[2];
+  if ((packet[1] & 0x40) && demux_->StreamsKnown() && pid == demux_->Pids().video) {
+    TsPacket p;
+    if (ParseTsPacket(packet, p)) {
+      videoPesPos_ = file_.OffsetOf(packet);
+      videoPesFile_ = fileSerial_;
+    }
+  }
   if (!streamsKnown_.load(std::memory_order_relaxed) && demux_->StreamsKnown())
     streamsKnown_.store(true, std::memory_order_release);
   return true;
@@ -226,7 +265,7 @@ bool CTSAnalyse::HandleReversePacket(const uint8_t* packet) {
     reverseTailSeen_ = true;
   } else {
     std::memmove(buf, buf + TsDemux::kPesCapacity - reverseCount_, reverseCount_);
-    if (CutVideo(buf, reverseCount_, true)) {
+    if (CutVideo(buf, reverseCount_, true, file_.OffsetOf(packet), fileSerial_)) {
       Drop();
       return false; // the rest of this block is not read
     }
@@ -235,7 +274,7 @@ bool CTSAnalyse::HandleReversePacket(const uint8_t* packet) {
   return true;
 }
 
-bool CTSAnalyse::CutVideo(const uint8_t* pes, size_t len, bool keyOnly) {
+bool CTSAnalyse::CutVideo(const uint8_t* pes, size_t len, bool keyOnly, int64_t filePos, int file) {
   PesHeader h;
   if (!ParsePesHeader(pes, len, h)) return false;
 
@@ -276,6 +315,10 @@ bool CTSAnalyse::CutVideo(const uint8_t* pes, size_t len, bool keyOnly) {
   videoDesc_.nSpeed = reverse ? -speed : speed;
   videoDesc_.dPts = h.dts > 0.0001 ? h.dts : h.pts;
   videoDesc_.nPosPermille = permille;
+  videoDesc_.nFilePos = filePos;
+  videoDesc_.nPts = h.hasPts ? std::llround(h.pts * 90000.0) : -1;
+  videoDesc_.nFile = file;
+  videoDesc_.nGeneration = generation_;
   videoQueue_->Push(videoDesc_);
   return key;
 }
@@ -304,6 +347,7 @@ void CTSAnalyse::CutTelemetry(const uint8_t* pes, size_t len) {
 }
 
 void CTSAnalyse::Flush() {
+  ++generation_;
   Drop();
   videoQueue_->Clear();
   audioQueue_->Clear();
@@ -314,6 +358,7 @@ void CTSAnalyse::Drop() {
   if (demux_) demux_->Drop();
   reverseCount_ = 0;
   reverseTailSeen_ = false;
+  videoPesPos_ = -1;
 }
 
 void CTSAnalyse::Restarted() {

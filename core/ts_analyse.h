@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "core/buffer.h"
+#include "core/playback_files.h"
 #include "core/playback_state.h"
 #include "core/ts_demux.h"
 #include "core/ts_file.h"
@@ -23,6 +24,7 @@ struct ReaderLinks {
   platform::MessageTarget* panel = nullptr;      // WM_TS_PROGRESS
   platform::MessageTarget* mainWindow = nullptr; // WM_TS_TELEMETRY, WM_TS_FILECHANGE
   TelemetryMailbox* mailbox = nullptr;
+  PlaybackFiles* files = nullptr;         // serials of the recordings read; jumps (the reader's own when null)
 };
 
 // Seek request values besides byte positions.
@@ -82,7 +84,9 @@ private:
   bool HandlePacket(const uint8_t* packet);
   bool HandleReversePacket(const uint8_t* packet);
   // Cuts the video PES in the buffer; true when it was a key frame.
-  bool CutVideo(const uint8_t* pes, size_t len, bool keyOnly);
+  bool CutVideo(const uint8_t* pes, size_t len, bool keyOnly, int64_t filePos, int file);
+  void TakeJump();
+  int StoreSeek(int a);
   void CutAudio(const uint8_t* pes, size_t len);
   void CutTelemetry(const uint8_t* pes, size_t len);
   void Flush();
@@ -96,6 +100,7 @@ private:
   bool DirectionRequested() const { return directionRequest_.load(std::memory_order_acquire); }
 
   ReaderLinks links_;
+  PlaybackFiles ownFiles_;
   CVBuffer2* videoQueue_ = nullptr;
   CABuffer2* audioQueue_ = nullptr;
 
@@ -119,12 +124,16 @@ private:
   std::atomic<int> nominalRate_{30};
   mutable std::mutex pathMutex_;
   std::string currentPath_;
+  int fileSerial_ = 0;       // of the current path; written before the thread starts, then by it
+  uint32_t generation_ = 0;  // flushes so far (reader thread)
 
   // Reader-thread state.
   TsFile file_;
   std::unique_ptr<TsDemux> demux_; // program tables and PES buffers, from thread start to Stop
   size_t reverseCount_ = 0;        // reverse: video bytes at the end of the demuxer's video buffer
   bool reverseTailSeen_ = false;   // reverse: a PES start has been met since the last drop
+  int64_t videoPesPos_ = -1;       // forward: where the video PES being assembled began
+  int videoPesFile_ = 0;
   FrameDesc videoDesc_, audioDesc_;
   bool rateMeasured_ = false;
   int rateCounter_ = -1;

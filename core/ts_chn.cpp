@@ -9,12 +9,13 @@ CTSChn::CTSChn(const ChannelLinks& links) : links_(links) {
   if (!links_.amplification) links_.amplification = &ownAmplification_;
   fpsCtrl_ = std::make_unique<CFpsCtrl>(30);
   videoQueue_ = std::make_unique<CVBuffer2>(kVideoSlots);
-  videoThread_ = MakeVideoThread(
-      VideoLinks{&state, fpsCtrl_.get(), videoQueue_.get(), &videoWindow_, &snapshots_, links_.displayMode});
+  VideoLinks video{&state, fpsCtrl_.get(), videoQueue_.get(), &videoWindow_, &snapshots_, links_.displayMode, &files_};
+  if (links_.stepCacheBytes > 0) video.stepCacheBytes = links_.stepCacheBytes;
+  videoThread_ = MakeVideoThread(video);
   audioQueue_ = std::make_unique<CABuffer2>(kAudioSlots);
   audioThread_ = MakeAudioThread(AudioLinks{&state, audioQueue_.get(), links_.amplification});
   list_ = std::make_unique<CFindFilePath>();
-  reader_ = std::make_unique<CTSAnalyse>(ReaderLinks{&state, links_.panel, links_.mainWindow, links_.mailbox});
+  reader_ = std::make_unique<CTSAnalyse>(ReaderLinks{&state, links_.panel, links_.mainWindow, links_.mailbox, &files_});
   reader_->SetQueues(videoQueue_.get(), audioQueue_.get());
 }
 
@@ -58,6 +59,13 @@ void CTSChn::Stop() {
   reader_->Stop();
   videoThread_->Stop(10000);
   audioThread_->Stop(10000);
+}
+
+void CTSChn::ExactStep(int direction) {
+  // The request first: the video thread takes it before it looks at the speed code.
+  state.exactSteps.fetch_add(direction);
+  state.pause = 0;
+  state.speedCode = kSpeedHeld;
 }
 
 int CTSChn::Seek(int a) { return reader_->Seek(a); }

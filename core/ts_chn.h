@@ -27,6 +27,8 @@ struct ChannelLinks {
   // by the threads for every frame; the channel's own (YV12, 100 %) when null.
   std::atomic<int>* displayMode = nullptr;
   const std::atomic<int>* amplification = nullptr;
+  // Bytes of decoded pictures kept for exact steps; 0: the default (256 MiB).
+  int64_t stepCacheBytes = 0;
 };
 
 // One opened recording (a file, or a card's list of recordings) with
@@ -59,6 +61,11 @@ public:
   void SetSpeed(int code) { state.speedCode = code; }
   int Speed() const { return state.speedCode; }
   void EnableAudio(bool on) { state.audio = on; }
+  // Shows exactly the picture before (after) the one on screen, whatever the
+  // group structure, across recordings, and holds there as a step does (speed
+  // code 0, sound held). Play, a step or reverse play go on from that picture.
+  void StepBack() { ExactStep(-1); }
+  void StepForward() { ExactStep(1); }
   // Plays the recording that covers local time t; 1 when the reader switches.
   int PlayAtTime(int64_t t);
   std::string GetCurFile() const;
@@ -93,7 +100,10 @@ public:
   PlaybackState state;
 
 private:
+  void ExactStep(int direction);
+
   ChannelLinks links_;
+  PlaybackFiles files_;
   std::atomic<VideoTarget*> videoWindow_{nullptr};
   std::string path_;
   int fps_ = 0;

@@ -51,6 +51,7 @@ int TsFile::FillForward() {
   uint8_t* w = window_.get();
   if (count_ > 0 && offset_ > 0) std::memmove(w, w + offset_, static_cast<size_t>(count_));
   offset_ = 0;
+  windowBase_ = position_ - count_;
   int got = ReadBlock(position_);
   if (got <= 0) return 0;
   position_ += got;
@@ -71,5 +72,6 @@ int TsFile::FillBackward() {
   if (position_ <= got) return 0;
   std::memcpy(w + kWindowSize - count_ - got, block_.get(), static_cast<size_t>(got));
   count_ += got;
+  windowBase_ = position_ - got - (kWindowSize - count_);
   return got;
 }

@@ -42,6 +42,10 @@ public:
   template <typename OnPacket, typename KeepGoing>
   void WalkForward(OnPacket&& onPacket, KeepGoing&& keepGoing);
 
+  // The byte offset in the file of a packet the walks hand out (valid until the
+  // next fill), or of the trailing packet.
+  int64_t OffsetOf(const uint8_t* packet) const { return windowBase_ + (packet - window_.get()); }
+
   // Forward, at the end of the file: the last packet, which the walk never
   // takes because no sync byte follows it; null when the window holds no
   // whole packet there.
@@ -68,6 +72,7 @@ private:
   int64_t position_ = 0;
   std::unique_ptr<uint8_t[]> window_;
   std::unique_ptr<uint8_t[]> block_;
+  int64_t windowBase_ = 0; // the file offset of the window's first byte
   int count_ = 0;  // unconsumed bytes in the window
   int offset_ = 0; // forward: first unconsumed byte; backward: last unconsumed byte
 };

@@ -80,12 +80,16 @@ bool AvDecoder::Open(int width, int height, int bitDepth) {
   return true;
 }
 
-bool AvDecoder::Decode(const uint8_t* data, int size) {
+bool AvDecoder::Decode(const uint8_t* data, int size) { return Decode(data, size, AV_NOPTS_VALUE, -1); }
+
+bool AvDecoder::Decode(const uint8_t* data, int size, int64_t pts, int64_t pos) {
   if (!context_ || !picture_ || !packet_ || !data || size <= 0) return false;
   av_packet_unref(packet_);
   // The decoder reads the bytes in place; they stay valid until the next Decode.
   packet_->data = const_cast<uint8_t*>(data);
   packet_->size = size;
+  packet_->pts = pts;
+  packet_->pos = pos;
   int rc = avcodec_send_packet(context_, packet_);
   bool got = false;
   if (rc == AVERROR(EAGAIN)) {
@@ -98,6 +102,37 @@ bool AvDecoder::Decode(const uint8_t* data, int size) {
   packet_->data = nullptr;
   packet_->size = 0;
   return got;
+}
+
+bool AvDecoder::Send(const uint8_t* data, int size, int64_t pts, int64_t pos) {
+  if (!context_ || !packet_ || !data || size <= 0) return false;
+  av_packet_unref(packet_);
+  packet_->data = const_cast<uint8_t*>(data);
+  packet_->size = size;
+  packet_->pts = pts;
+  packet_->pos = pos;
+  const int rc = avcodec_send_packet(context_, packet_);
+  packet_->data = nullptr;
+  packet_->size = 0;
+  return rc >= 0;
+}
+
+bool AvDecoder::Receive() {
+  if (!context_ || !picture_) return false;
+  // Into a frame of its own: a failed receive empties the frame it is given.
+  if (!spare_ && !(spare_ = av_frame_alloc())) return false;
+  if (avcodec_receive_frame(context_, spare_) != 0) return false;
+  av_frame_unref(picture_);
+  av_frame_move_ref(picture_, spare_);
+  return true;
+}
+
+void AvDecoder::Drain() {
+  if (context_) avcodec_send_packet(context_, nullptr);
+}
+
+void AvDecoder::Flush() {
+  if (context_) avcodec_flush_buffers(context_);
 }
 
 bool AvDecoder::Convert(const uint8_t* const src[], const int srcStrides[], int firstRow, int rows,
@@ -113,6 +148,7 @@ bool AvDecoder::Convert(const uint8_t* const src[], const int srcStrides[], int 
 void AvDecoder::Close() {
   if (context_) avcodec_free_context(&context_);
   if (picture_) av_frame_free(&picture_);
+  if (spare_) av_frame_free(&spare_);
   if (packet_) av_packet_free(&packet_);
   if (scaler_) {
     sws_freeContext(scaler_);

@@ -38,6 +38,18 @@ public:
   // Decodes one access unit; true when a picture came out (Picture()). A damaged
   // unit gives no picture.
   bool Decode(const uint8_t* data, int size);
+  // The same, with the unit's presentation time stamp and position, which come
+  // back with its picture (Picture()->pts, Picture()->pkt_pos) whatever the
+  // decoder's reordering.
+  bool Decode(const uint8_t* data, int size, int64_t pts, int64_t pos);
+  // Hands one unit over without taking a picture (false when refused); Receive
+  // then takes the pictures that are ready, one per call. Drain marks the end of
+  // the units so that Receive gives every picture still held back; Flush forgets
+  // everything held (references too), as at the start of a new stream.
+  bool Send(const uint8_t* data, int size, int64_t pts, int64_t pos);
+  bool Receive();
+  void Drain();
+  void Flush();
   // The picture of the last successful Decode.
   const AVFrame* Picture() const { return picture_; }
   // Converts a w x h 4:2:0 picture (rows firstRow .. firstRow + rows) into the
@@ -66,6 +78,7 @@ private:
   int bitDepth_ = 0;
   AVCodecContext* context_ = nullptr;
   AVFrame* picture_ = nullptr;
+  AVFrame* spare_ = nullptr;
   AVPacket* packet_ = nullptr;
   SwsContext* scaler_ = nullptr;
   PictureColour scalerColour_;

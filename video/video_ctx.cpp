@@ -9,6 +9,7 @@ extern "C" {
 #include <libavutil/frame.h>
 }
 
+#include "core/find_file_path.h"
 #include "platform/clock.h"
 #include "video/snapshot.h"
 
@@ -23,6 +24,11 @@ void CopyPlane(const uint8_t* src, int srcStride, uint8_t* dst, int dstStride, i
     std::memcpy(dst + static_cast<ptrdiff_t>(y) * dstStride, src + static_cast<ptrdiff_t>(y) * srcStride,
                 static_cast<size_t>(bytes));
 }
+
+// The decoder carries a unit's recording serial and byte offset through its
+// reordering as one number.
+constexpr int kPosBits = 40;
+int64_t PackPos(int file, int64_t pos) { return pos < 0 ? -1 : (static_cast<int64_t>(file) << kPosBits) | pos; }
 
 template <typename List>
 void MoveAll(List& from, List& to) {
@@ -72,11 +78,16 @@ int CVideoCtx::Run() {
   FrameDesc frame;
   while (running_.load(std::memory_order_relaxed)) {
     ServiceDisplay();
+    if (state.exactSteps.load(std::memory_order_relaxed) != 0) {
+      HoldAfterFrame();
+      continue;
+    }
     if (!queue.Pop(frame)) {
       platform::SleepMs(10);
       clock.Reset();
       continue;
     }
+    if (!TakeFromQueue(frame)) continue;
     gotFrame_ = true;
     if (frame.nType == kFrameKey) {
       state.gopLength = inGroup;
@@ -93,15 +104,24 @@ int CVideoCtx::Run() {
             static_cast<double>(inGroup))
       continue;
     if (!DecodeFrame(frame) || !PrepareFrame(frame)) continue;
+    if (resuming_) {
+      // Back from exact steps: the pictures up to the one on screen are not shown again.
+      if (frame.nSpeed >= 0 && decoded_.pts >= 0 && decoded_.pts <= resumeAfterPts_ &&
+          links_.files->Path(decoded_.file) == resumePath_)
+        continue;
+      resuming_ = false;
+    }
 
     if (frame.nFps != 0 && frame.nFps * SpeedRateFactor(code) != rate) rate = frame.nFps * SpeedRateFactor(code);
     clock.Wait(1000.0 / rate);
 
     if (!PresentFrame()) continue;
+    shown_ = decoded_;
+    exact_.path.clear();
     framePending_ = true;
     state.shownFrames.fetch_add(1, std::memory_order_relaxed);
-    if (state.pause.load(std::memory_order_relaxed) || state.speedCode.load(std::memory_order_relaxed) == kSpeedStep)
-      HoldAfterFrame();
+    const int after = state.speedCode.load(std::memory_order_relaxed);
+    if (state.pause.load(std::memory_order_relaxed) || after == kSpeedStep || after == kSpeedHeld) HoldAfterFrame();
 
     if (frame.nFps != 0 && frame.nFps != static_cast<int>(clock.GetFps())) rate = clock.SetFps(frame.nFps);
   }
@@ -131,10 +151,48 @@ bool CVideoCtx::InitVideo() {
   return decoder_.Open(w, h, depth);
 }
 
+// Frames read after a restart of the reader (seek, jump, direction change, another
+// recording) are a new stream: the decoder forgets the old one, so that no
+// picture is shown that was decoded without its references, or held back from
+// before the restart. While a jump asked for by exact steps is on its way, the
+// frames read before it are dropped.
+bool CVideoCtx::TakeFromQueue(const FrameDesc& frame) {
+  if (awaitingJump_) {
+    uint32_t generation = 0;
+    if (!links_.files->IsJumpDone(jumpTicket_, &generation) ||
+        static_cast<int32_t>(frame.nGeneration - generation) < 0)
+      return false;
+    awaitingJump_ = false;
+    resuming_ = true;
+    resumeGeneration_ = generation;
+  }
+  if (frame.nGeneration != generation_) {
+    generation_ = frame.nGeneration;
+    decoder_.Flush();
+  }
+  if (resuming_ && frame.nGeneration != resumeGeneration_) resuming_ = false; // moved on meanwhile
+  return true;
+}
+
 bool CVideoCtx::DecodeFrame(const FrameDesc& frame) {
   if (!frame.pData || frame.nSize <= 0) return false;
-  if (!decoder_.Decode(frame.pData, frame.nSize)) return false;
+  const int64_t pos = PackPos(frame.nFile, frame.nFilePos);
+  if (frame.nSpeed < 0) {
+    // Reverse: key frames on their own, each must give its own picture at once.
+    decoder_.Flush();
+    if (!decoder_.Send(frame.pData, frame.nSize, frame.nPts, pos)) return false;
+    decoder_.Drain();
+    bool got = false;
+    while (decoder_.Receive()) got = true;
+    decoder_.Flush();
+    if (!got) return false;
+  } else if (!decoder_.Decode(frame.pData, frame.nSize, frame.nPts, pos)) {
+    return false;
+  }
   const AVFrame* picture = decoder_.Picture();
+  decoded_.pts = picture->pts == AV_NOPTS_VALUE ? -1 : picture->pts;
+  decoded_.file = picture->pkt_pos >= 0 ? static_cast<int>(picture->pkt_pos >> kPosBits) : 0;
+  decoded_.pos = picture->pkt_pos >= 0 ? picture->pkt_pos & ((int64_t{1} << kPosBits) - 1) : -1;
   // Only 8-bit 4:2:0 is presented; a picture of another layout is dropped.
   if (!AvDecoder::IsPlanar420(picture)) return false;
   PlaybackState& state = *links_.state;
@@ -180,6 +238,7 @@ bool CVideoCtx::PrepareFrame(FrameDesc& frame) {
   stored.frame = frame;
   stored.frame.pData = stored.buffer.get();
   stored.colour = pictureColour_;
+  stored.id = decoded_;
   const int w = storedWidth_, h = storedHeight_;
   uint8_t* luma = stored.buffer.get();
   uint8_t* cb = luma + static_cast<ptrdiff_t>(w) * h;
@@ -202,6 +261,7 @@ bool CVideoCtx::PrepareFrame(FrameDesc& frame) {
   StoredPicture shown = std::move(showPictures_.back());
   showPictures_.pop_back();
   frame = shown.frame;
+  decoded_ = shown.id;
   // Back in the free list it is presented before the next TakePictureBuffer can reuse it.
   freePictures_.push_back(std::move(shown));
   PointAtStored(freePictures_.back());
@@ -248,7 +308,8 @@ void CVideoCtx::ServiceDisplay() {
 
 bool CVideoCtx::HoldAfterFrame() {
   PlaybackState& state = *links_.state;
-  if (!state.pause.load() && state.speedCode.load() != kSpeedStep) return false;
+  const int code = state.speedCode.load();
+  if (!state.pause.load() && code != kSpeedStep && code != kSpeedHeld && state.exactSteps.load() == 0) return false;
   state.audioHold = true;
   // A code the user interface sets meanwhile survives.
   int expected = kSpeedStep;
@@ -256,14 +317,205 @@ bool CVideoCtx::HoldAfterFrame() {
   expected = -kSpeedStep;
   state.speedCode.compare_exchange_strong(expected, kSpeedHeld);
   while (running_.load(std::memory_order_relaxed) &&
-         (state.pause.load(std::memory_order_relaxed) || state.speedCode.load(std::memory_order_relaxed) == kSpeedHeld)) {
+         (state.pause.load(std::memory_order_relaxed) || state.speedCode.load(std::memory_order_relaxed) == kSpeedHeld ||
+          state.exactSteps.load(std::memory_order_relaxed) != 0)) {
+    if (state.exactSteps.load(std::memory_order_relaxed) != 0) TakeExactSteps();
     framePending_ = true;
     ServiceDisplay();
     platform::SleepMs(10);
   }
+  if (exactMode_) LeaveExactMode();
   state.audioHold = false;
   links_.clock->Reset();
   return false;
+}
+
+// Exact steps: the pictures of the group around the one on screen are decoded
+// from the file on a decoder of their own and kept, so that the next steps within
+// the group are served from memory.
+void CVideoCtx::TakeExactSteps() {
+  const int steps = links_.state->exactSteps.exchange(0);
+  if (steps == 0 || !links_.files) return;
+  if (!exactMode_) {
+    // From the picture on screen: shown from the queue, or the last exact step's.
+    if (shown_.Valid()) exact_ = Place{links_.files->Path(shown_.file), shown_.pos, shown_.pts};
+    if (exact_.path.empty()) return;
+    exactMode_ = true;
+    movesAtStep_ = links_.files->Moves();
+  }
+  const int direction = steps < 0 ? -1 : 1;
+  bool moved = false;
+  for (int i = 0; i != steps; i += direction) {
+    if (!StepOnce(direction)) break;
+    moved = true;
+  }
+  if (moved && PresentCached(exact_.pts)) {
+    framePending_ = true;
+    links_.state->shownFrames.fetch_add(1, std::memory_order_relaxed);
+  }
+}
+
+bool CVideoCtx::LoadGroup(const std::string& path, const PictureGroup& group) {
+  DropCache();
+  groupPath_ = path;
+  group_ = group;
+  groupPts_.clear();
+  for (const AccessUnit& u : group_.units)
+    if (u.pts >= 0) groupPts_.push_back(u.pts);
+  std::sort(groupPts_.begin(), groupPts_.end());
+  return !groupPts_.empty();
+}
+
+// Moves exact_ one picture back or forward, decoding its group when the picture
+// is not kept.
+bool CVideoCtx::StepOnce(int direction) {
+  const bool inGroup = groupPath_ == exact_.path && group_.keyPos >= 0 && group_.keyPos <= exact_.pos &&
+                       (group_.nextKeyPos < 0 || exact_.pos < group_.nextKeyPos);
+  if (!inGroup) {
+    PictureGroup group;
+    if (!ReadGroupBefore(exact_.path, exact_.pos + 1, group) || !LoadGroup(exact_.path, group)) return false;
+  }
+  int64_t target = -1;
+  if (direction < 0) {
+    auto it = std::lower_bound(groupPts_.begin(), groupPts_.end(), exact_.pts);
+    if (it != groupPts_.begin()) target = *std::prev(it);
+  } else {
+    auto it = std::upper_bound(groupPts_.begin(), groupPts_.end(), exact_.pts);
+    if (it != groupPts_.end()) target = *it;
+  }
+  if (target < 0) {
+    // Into the group before (after), or the recording before (after).
+    PictureGroup group;
+    std::string path = exact_.path;
+    bool found = direction < 0 ? group_.keyPos > 0 && ReadGroupBefore(path, group_.keyPos, group)
+                               : group_.nextKeyPos >= 0 && ReadGroupFrom(path, group_.nextKeyPos, group);
+    if (!found) {
+      path = direction < 0 ? CFindFilePath::PrevPath(exact_.path) : CFindFilePath::NextPath(exact_.path);
+      found = !path.empty() && (direction < 0 ? ReadGroupBefore(path, kEndOfFile, group) : ReadGroupFrom(path, 0, group));
+    }
+    if (!found || !LoadGroup(path, group)) return false;
+    target = direction < 0 ? groupPts_.back() : groupPts_.front();
+  }
+  const bool kept = std::any_of(cache_.begin(), cache_.end(), [&](const CachedPicture& p) { return p.pts == target; });
+  if (!kept && !DecodeGroup(target, direction)) return false;
+  int64_t pos = -1;
+  for (const AccessUnit& u : group_.units)
+    if (u.pts == target) pos = u.pos;
+  exact_ = Place{groupPath_, pos, target};
+  return true;
+}
+
+// Decodes the whole group and keeps its pictures within the byte bound: going back,
+// those up to the picture it came from (the latest first); going forward, those
+// from the target on (the earliest first). At least the target is kept.
+bool CVideoCtx::DecodeGroup(int64_t target, int direction) {
+  DropCache();
+  if (!stepDecoder_.IsOpen() && !stepDecoder_.Open(0, 0, 0)) return false;
+  stepDecoder_.Flush();
+  const int64_t bound = links_.stepCacheBytes;
+  int64_t keepMax = target;
+  if (direction < 0 && groupPath_ == exact_.path && exact_.pts > target) keepMax = exact_.pts;
+  bool targetSeen = false;
+  auto take = [&] {
+    const AVFrame* picture = stepDecoder_.Picture();
+    if (!AvDecoder::IsPlanar420(picture) || picture->pts == AV_NOPTS_VALUE) return;
+    const int64_t pts = picture->pts;
+    if (direction < 0 ? pts > keepMax : pts < target) return;
+    const int w = picture->width, h = picture->height;
+    const int64_t bytes = static_cast<int64_t>(w) * h + 2 * static_cast<int64_t>(ChromaWidth(w)) * ChromaHeight(h);
+    if (direction > 0 && targetSeen && cacheBytes_ + bytes > bound) return;
+    CachedPicture p;
+    p.buffer.reset(new (std::nothrow) uint8_t[static_cast<size_t>(bytes)]);
+    if (!p.buffer) return;
+    p.pts = pts;
+    p.width = w;
+    p.height = h;
+    p.colour = AvDecoder::ColourOf(picture);
+    uint8_t* luma = p.buffer.get();
+    uint8_t* cb = luma + static_cast<ptrdiff_t>(w) * h;
+    uint8_t* cr = cb + static_cast<ptrdiff_t>(ChromaWidth(w)) * ChromaHeight(h);
+    CopyPlane(picture->data[0], picture->linesize[0], luma, w, w, h);
+    CopyPlane(picture->data[1], picture->linesize[1], cb, ChromaWidth(w), ChromaWidth(w), ChromaHeight(h));
+    CopyPlane(picture->data[2], picture->linesize[2], cr, ChromaWidth(w), ChromaWidth(w), ChromaHeight(h));
+    targetSeen = targetSeen || pts == target;
+    auto at = std::upper_bound(cache_.begin(), cache_.end(), pts,
+                               [](int64_t v, const CachedPicture& c) { return v < c.pts; });
+    cache_.insert(at, std::move(p));
+    cacheBytes_ += bytes;
+    // Going back the earliest go first, never the target.
+    while (direction < 0 && cacheBytes_ > bound && cache_.size() > 1 && cache_.front().pts != target) {
+      cacheBytes_ -= static_cast<int64_t>(cache_.front().width) * cache_.front().height * 3 / 2;
+      cache_.pop_front();
+    }
+    // A picture of the first line kept beyond the bound (the target alone) is all there is.
+    while (direction < 0 && cacheBytes_ > bound && cache_.size() > 1 && cache_.back().pts != target) {
+      cacheBytes_ -= static_cast<int64_t>(cache_.back().width) * cache_.back().height * 3 / 2;
+      cache_.pop_back();
+    }
+    peakCachedBytes_.store(std::max(peakCachedBytes_.load(std::memory_order_relaxed), cacheBytes_),
+                           std::memory_order_relaxed);
+  };
+  for (const AccessUnit& u : group_.units) {
+    if (!stepDecoder_.Send(u.bytes.data(), static_cast<int>(u.bytes.size()), u.pts, u.pos)) continue;
+    while (stepDecoder_.Receive()) take();
+  }
+  stepDecoder_.Drain();
+  while (stepDecoder_.Receive()) take();
+  stepDecoder_.Flush();
+  cachedPictures_.store(static_cast<int>(cache_.size()), std::memory_order_relaxed);
+  return targetSeen;
+}
+
+bool CVideoCtx::PresentCached(int64_t pts) {
+  auto it = std::find_if(cache_.begin(), cache_.end(), [&](const CachedPicture& p) { return p.pts == pts; });
+  if (it == cache_.end()) return false;
+  PlaybackState& state = *links_.state;
+  if (!presenter_.HasTarget() || it->width != state.pictureWidth.load() || it->height != state.pictureHeight.load()) {
+    state.pictureWidth = it->width;
+    state.pictureHeight = it->height;
+    if (!InitVideo()) {
+      state.pictureWidth = 0;
+      state.pictureHeight = 0;
+      return false;
+    }
+  }
+  const int w = it->width, h = it->height;
+  uint8_t* base = it->buffer.get();
+  picturePlanes_[0] = base;
+  picturePlanes_[1] = base + static_cast<ptrdiff_t>(w) * h;
+  picturePlanes_[2] = picturePlanes_[1] + static_cast<ptrdiff_t>(ChromaWidth(w)) * ChromaHeight(h);
+  picturePlanes_[3] = nullptr;
+  pictureStrides_[0] = w;
+  pictureStrides_[1] = pictureStrides_[2] = ChromaWidth(w);
+  pictureStrides_[3] = 0;
+  pictureColour_ = it->colour;
+  gotFrame_ = true;
+  return PresentFrame();
+}
+
+// Play, a step or reverse play after exact steps: the reader reads on from the key
+// frame of the group on screen (unless the user has sent it elsewhere meanwhile),
+// and forward play goes on with the picture after the one on screen.
+void CVideoCtx::LeaveExactMode() {
+  exactMode_ = false;
+  const bool sameGroup = groupPath_ == exact_.path && group_.keyPos >= 0;
+  const int64_t keyPos = sameGroup ? group_.keyPos : exact_.pos;
+  DropCache();
+  groupPath_.clear();
+  group_ = PictureGroup{};
+  groupPts_.clear();
+  if (links_.files->Moves() != movesAtStep_) return;
+  jumpTicket_ = links_.files->RequestJump(exact_.path, keyPos);
+  awaitingJump_ = true;
+  resumePath_ = exact_.path;
+  resumeAfterPts_ = exact_.pts;
+  shown_ = PictureId{}; // exact_ stays the picture on screen until the queue shows another
+}
+
+void CVideoCtx::DropCache() {
+  cache_.clear();
+  cacheBytes_ = 0;
+  cachedPictures_.store(0, std::memory_order_relaxed);
 }
 
 std::unique_ptr<uint8_t[]> CVideoCtx::TakePictureBuffer() {

@@ -1,12 +1,14 @@
 #pragma once
 #include <atomic>
 #include <cstdint>
+#include <deque>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "core/decode_links.h"
 #include "core/frame_desc.h"
+#include "core/group_reader.h"
 #include "core/my_thread.h"
 #include "video/av_decoder.h"
 #include "video/presenter.h"
@@ -33,20 +35,54 @@ public:
   // group, and those free for reuse. Any thread.
   int HeldPictures() const { return heldPictures_.load(std::memory_order_relaxed); }
   int FreePictures() const { return freeCount_.load(std::memory_order_relaxed); }
+  // Pictures and bytes kept for exact steps now, and the most bytes ever kept. Any thread.
+  int CachedPictures() const { return cachedPictures_.load(std::memory_order_relaxed); }
+  int64_t PeakCachedBytes() const { return peakCachedBytes_.load(std::memory_order_relaxed); }
 
 protected:
   int Run() override;
 
 private:
+  // Which picture: the recording (a PlaybackFiles serial), the byte offset of its
+  // access unit and its time stamp (90 kHz).
+  struct PictureId {
+    int file = 0;
+    int64_t pos = -1;
+    int64_t pts = -1;
+    bool Valid() const { return file > 0 && pos >= 0 && pts >= 0; }
+  };
   // A decoded picture kept for reverse play: the frame it came from and a copy of
   // its planes (packed 4:2:0 buffer).
   struct StoredPicture {
     FrameDesc frame;
     std::unique_ptr<uint8_t[]> buffer;
     PictureColour colour;
+    PictureId id;
+  };
+
+  // The same with the recording's path, for exact steps.
+  struct Place {
+    std::string path;
+    int64_t pos = -1;
+    int64_t pts = -1;
+  };
+  // A decoded picture of the group being stepped through (packed 4:2:0).
+  struct CachedPicture {
+    int64_t pts = -1;
+    std::unique_ptr<uint8_t[]> buffer;
+    int width = 0, height = 0;
+    PictureColour colour;
   };
 
   bool InitVideo();
+  bool TakeFromQueue(const FrameDesc& frame);
+  void TakeExactSteps();
+  bool StepOnce(int direction);
+  bool LoadGroup(const std::string& path, const PictureGroup& group);
+  bool DecodeGroup(int64_t target, int direction);
+  bool PresentCached(int64_t pts);
+  void LeaveExactMode();
+  void DropCache();
   bool DecodeFrame(const FrameDesc& frame);
   bool PrepareFrame(FrameDesc& frame);
   bool PresentFrame();
@@ -77,4 +113,34 @@ private:
   int storedHeight_ = 0;
   std::atomic<int> heldPictures_{0};
   std::atomic<int> freeCount_{0};
+
+  // The stream the frames come from: a new generation flushes the decoder.
+  uint32_t generation_ = 0;
+  PictureId decoded_; // the picture prepared for presenting
+  PictureId shown_;   // the picture on screen
+
+  // Exact steps: the picture on screen, the group it belongs to with the decoded
+  // pictures kept of it (bounded in bytes), and a decoder of its own (one thread,
+  // one picture out for each unit in).
+  bool exactMode_ = false;
+  Place exact_;
+  std::string groupPath_;
+  PictureGroup group_;
+  std::vector<int64_t> groupPts_; // every time stamp of the group, ascending
+  std::deque<CachedPicture> cache_; // ascending time stamps
+  int64_t cacheBytes_ = 0;
+  AvDecoder stepDecoder_;
+  uint32_t movesAtStep_ = 0;
+  std::atomic<int> cachedPictures_{0};
+  std::atomic<int64_t> peakCachedBytes_{0};
+
+  // After exact steps: the reader reads on from the group on screen; its frames
+  // until the jump are dropped, and the pictures up to the one on screen are
+  // decoded but not shown.
+  bool awaitingJump_ = false;
+  uint32_t jumpTicket_ = 0;
+  bool resuming_ = false;
+  uint32_t resumeGeneration_ = 0;
+  std::string resumePath_;
+  int64_t resumeAfterPts_ = -1;
 };

@@ -25,6 +25,8 @@ struct Arrived {
   int size;
   int permille;
   int seq; // order of arrival over both queues
+  int64_t filePos = -1;
+  uint32_t generation = 0;
 };
 
 class ReaderRig {
@@ -128,7 +130,7 @@ private:
         if (videoQueue.Pop(d)) {
           any = true;
           std::lock_guard lock(mutex_);
-          video_.push_back({d.nType, d.nFps, d.nSpeed, d.dPts, d.nSize, d.nPosPermille, seq_++});
+          video_.push_back({d.nType, d.nFps, d.nSpeed, d.dPts, d.nSize, d.nPosPermille, seq_++, d.nFilePos, d.nGeneration});
           if (paceMs_ > 0) std::this_thread::sleep_for(std::chrono::milliseconds(paceMs_));
         }
         if (audioQueue.Pop(d)) {

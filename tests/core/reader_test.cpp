@@ -77,17 +77,24 @@ TEST_F(ReaderTest, EveryFrameArrivesOnceInOrderAndTheNextFileFollows) {
   EXPECT_EQ(rig.reader.NominalFrameRate(), 30);
 }
 
-TEST_F(ReaderTest, StepSpeedAndReverseDeliverKeyFramesOnly) {
+// Steps read forward like play: every frame, so that a step shows the next
+// picture and no frame comes without the frames it refers to. Each frame carries
+// the byte offset where its PES begins in the file.
+TEST_F(ReaderTest, StepSpeedDeliversEveryFrameAndReverseKeyFramesOnly) {
   auto files = testsupport::SortedFiles(card_);
+  const auto listed = ListVideoPes(ReadFile(files[0]));
   ReaderRig rig;
   rig.state.speedCode = kSpeedStep;
   rig.Start(files[0]);
-  ASSERT_TRUE(rig.WaitVideo(4));
+  ASSERT_TRUE(rig.WaitVideo(listed.size() - 1));
   rig.WaitQuiet();
-  for (const auto& f : rig.Video()) {
-    EXPECT_EQ(f.type, kFrameKey);
-    EXPECT_EQ(f.fps, 2);
-    EXPECT_EQ(f.speed, kSpeedStep);
+  const auto stepped = rig.Video();
+  ASSERT_GE(stepped.size(), listed.size() - 1);
+  for (size_t i = 0; i + 1 < listed.size(); ++i) {
+    EXPECT_EQ(stepped[i].type, listed[i].key ? kFrameKey : kFrameOther) << i;
+    EXPECT_EQ(stepped[i].fps, 30);
+    EXPECT_EQ(stepped[i].speed, kSpeedStep);
+    EXPECT_EQ(stepped[i].filePos, listed[i].offset) << i;
   }
 
   // Reverse from the third recording: key frames in descending order, into the
@@ -118,10 +125,16 @@ TEST_F(ReaderTest, StepSpeedAndReverseDeliverKeyFramesOnly) {
   EXPECT_EQ(back.mainWindow.Count(WM_TS_FILECHANGE), 2u) << "the seek and the direction change";
   double last = 1e9;
   std::string file = back.reader.GetCurFile();
+  std::vector<int64_t> keyOffsets;
+  for (const std::string& f : files)
+    for (const VideoPes& pes : ListVideoPes(ReadFile(f)))
+      if (pes.key) keyOffsets.push_back(pes.offset);
   for (const auto& f : video) {
     EXPECT_EQ(f.type, kFrameKey);
     EXPECT_EQ(f.fps, 2);
     EXPECT_EQ(f.speed, -kSpeedSlowHalf);
+    EXPECT_NE(std::find(keyOffsets.begin(), keyOffsets.end(), f.filePos), keyOffsets.end()) << f.filePos;
+    EXPECT_GT(f.generation, 0u) << "the direction change restarted the stream";
     if (f.pts < last) last = f.pts;
   }
   // Within each recording the time stamps fall; the reader went on into the first recording.

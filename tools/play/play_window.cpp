@@ -25,8 +25,8 @@ const char* const kHelp =
     "P or Enter &nbsp; play<br>"
     "Space &nbsp; pause / go on<br>"
     "R &nbsp; reverse play<br>"
-    "Right or . &nbsp; next frame<br>"
-    "Left or , &nbsp; previous frame<br>"
+    ". / , &nbsp; next / previous picture, exactly<br>"
+    "Right / Left &nbsp; next frame / previous key frame<br>"
     "1 .. 9 &nbsp; speed 1/16x, 1/8x, 1/4x, 1/2x, 1x, 2x, 2x, 2x, 3x<br>"
     "Page Up / Page Down &nbsp; previous / next file<br>"
     "Up / Down &nbsp; seek 5 % forward / back; Home: start<br>"
@@ -199,15 +199,21 @@ bool PlayWindow::Command(int key, Qt::KeyboardModifiers) {
     c.SetSpeed(kSpeedSlowHalf);
     Note("reverse");
     break;
-  case Qt::Key_Right:
   case Qt::Key_Period:
+    c.StepForward();
+    Note("next picture");
+    break;
+  case Qt::Key_Comma:
+    c.StepBack();
+    Note("previous picture");
+    break;
+  case Qt::Key_Right:
     c.SetDirection(0);
     c.SetPause(0);
     c.SetSpeed(kSpeedStep);
     Note("next frame");
     break;
   case Qt::Key_Left:
-  case Qt::Key_Comma:
     c.SetDirection(1);
     c.SetPause(0);
     c.SetSpeed(kSpeedStep);
