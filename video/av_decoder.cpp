@@ -1,6 +1,8 @@
 #include "video/av_decoder.h"
 
+#include <algorithm>
 #include <cstdlib>
+#include <thread>
 
 extern "C" {
 #include <libavutil/log.h>
@@ -46,9 +48,8 @@ bool AvDecoder::Open(int width, int height, int bitDepth) {
     if (!codec) return false;
     context_ = avcodec_alloc_context3(codec);
     if (!context_) return false;
-    // Decoded on the calling thread, one picture out per access unit in: frame
-    // threads would hold pictures back and make a step show an older picture.
-    context_->thread_count = 1;
+    context_->thread_count = threads_;
+    if (threads_ != 1) context_->thread_type = FF_THREAD_FRAME | FF_THREAD_SLICE;
     if (avcodec_open2(context_, codec, nullptr) < 0) {
       avcodec_free_context(&context_);
       return false;
@@ -78,6 +79,13 @@ bool AvDecoder::Open(int width, int height, int bitDepth) {
   height_ = height;
   bitDepth_ = bitDepth;
   return true;
+}
+
+void AvDecoder::SetThreads(int threads) {
+  if (threads == 0) threads = std::max(1, static_cast<int>(std::thread::hardware_concurrency()));
+  if (threads == threads_) return;
+  threads_ = threads;
+  if (context_) avcodec_free_context(&context_);
 }
 
 bool AvDecoder::Decode(const uint8_t* data, int size) { return Decode(data, size, AV_NOPTS_VALUE, -1); }

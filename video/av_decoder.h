@@ -35,6 +35,12 @@ public:
   // (re)builds the scaler for w x h 4:2:0 -> w x h in the depth's format; it keeps a
   // scaler that already matches. Depths other than 12, 16 and 32 fail.
   bool Open(int width, int height, int bitDepth);
+  // Decoder threads, from the next open on (a change closes the decoder: its state
+  // is lost): 1 decodes on the calling thread, one picture out for each unit in;
+  // more decode several pictures at once (frame and slice threads), the pictures
+  // coming out a few units late. 0: one a core.
+  void SetThreads(int threads);
+  int Threads() const { return threads_; }
   // Decodes one access unit; true when a picture came out (Picture()). A damaged
   // unit gives no picture.
   bool Decode(const uint8_t* data, int size);
@@ -76,6 +82,7 @@ private:
   int width_ = 0;
   int height_ = 0;
   int bitDepth_ = 0;
+  int threads_ = 1;
   AVCodecContext* context_ = nullptr;
   AVFrame* picture_ = nullptr;
   AVFrame* spare_ = nullptr;

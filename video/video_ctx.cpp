@@ -40,6 +40,8 @@ void MoveAll(List& from, List& to) {
 
 CVideoCtx::CVideoCtx(const VideoLinks& links) : links_(links) {}
 
+void CVideoCtx::FrameFree::operator()(AVFrame* f) const { av_frame_free(&f); }
+
 std::unique_ptr<CMyThread> MakeVideoThread(const VideoLinks& links) { return std::make_unique<CVideoCtx>(links); }
 
 CVideoCtx::~CVideoCtx() {
@@ -410,6 +412,9 @@ bool CVideoCtx::StepOnce(int direction) {
 // from the target on (the earliest first). At least the target is kept.
 bool CVideoCtx::DecodeGroup(int64_t target, int direction) {
   DropCache();
+  // A whole group at once: frame threads are welcome here, the pictures are taken
+  // after the last unit.
+  stepDecoder_.SetThreads(0);
   if (!stepDecoder_.IsOpen() && !stepDecoder_.Open(0, 0, 0)) return false;
   stepDecoder_.Flush();
   const int64_t bound = links_.stepCacheBytes;
@@ -425,43 +430,35 @@ bool CVideoCtx::DecodeGroup(int64_t target, int direction) {
     const int64_t bytes = static_cast<int64_t>(w) * h + 2 * static_cast<int64_t>(ChromaWidth(w)) * ChromaHeight(h);
     if (direction > 0 && targetSeen && cacheBytes_ + bytes > bound) return;
     CachedPicture p;
-    p.buffer.reset(new (std::nothrow) uint8_t[static_cast<size_t>(bytes)]);
-    if (!p.buffer) return;
+    p.frame.reset(av_frame_clone(picture));
+    if (!p.frame) return;
     p.pts = pts;
-    p.width = w;
-    p.height = h;
-    p.colour = AvDecoder::ColourOf(picture);
-    uint8_t* luma = p.buffer.get();
-    uint8_t* cb = luma + static_cast<ptrdiff_t>(w) * h;
-    uint8_t* cr = cb + static_cast<ptrdiff_t>(ChromaWidth(w)) * ChromaHeight(h);
-    CopyPlane(picture->data[0], picture->linesize[0], luma, w, w, h);
-    CopyPlane(picture->data[1], picture->linesize[1], cb, ChromaWidth(w), ChromaWidth(w), ChromaHeight(h));
-    CopyPlane(picture->data[2], picture->linesize[2], cr, ChromaWidth(w), ChromaWidth(w), ChromaHeight(h));
+    p.bytes = bytes;
     targetSeen = targetSeen || pts == target;
     auto at = std::upper_bound(cache_.begin(), cache_.end(), pts,
                                [](int64_t v, const CachedPicture& c) { return v < c.pts; });
     cache_.insert(at, std::move(p));
     cacheBytes_ += bytes;
-    // Going back the earliest go first, never the target.
-    while (direction < 0 && cacheBytes_ > bound && cache_.size() > 1 && cache_.front().pts != target) {
-      cacheBytes_ -= static_cast<int64_t>(cache_.front().width) * cache_.front().height * 3 / 2;
-      cache_.pop_front();
-    }
-    // A picture of the first line kept beyond the bound (the target alone) is all there is.
-    while (direction < 0 && cacheBytes_ > bound && cache_.size() > 1 && cache_.back().pts != target) {
-      cacheBytes_ -= static_cast<int64_t>(cache_.back().width) * cache_.back().height * 3 / 2;
-      cache_.pop_back();
+    // Going back the earliest go first; with room for the target alone, only the target stays.
+    while (direction < 0 && cacheBytes_ > bound && cache_.size() > 1) {
+      auto drop = cache_.front().pts != target ? cache_.begin() : std::prev(cache_.end());
+      cacheBytes_ -= drop->bytes;
+      cache_.erase(drop);
     }
     peakCachedBytes_.store(std::max(peakCachedBytes_.load(std::memory_order_relaxed), cacheBytes_),
                            std::memory_order_relaxed);
   };
   for (const AccessUnit& u : group_.units) {
-    if (!stepDecoder_.Send(u.bytes.data(), static_cast<int>(u.bytes.size()), u.pts, u.pos)) continue;
+    // A unit refused for pictures not taken yet goes in once they are; a damaged one is left out.
+    while (!stepDecoder_.Send(u.bytes.data(), static_cast<int>(u.bytes.size()), u.pts, u.pos) &&
+           stepDecoder_.Receive())
+      take();
     while (stepDecoder_.Receive()) take();
   }
   stepDecoder_.Drain();
   while (stepDecoder_.Receive()) take();
   stepDecoder_.Flush();
+  groupsDecoded_.fetch_add(1, std::memory_order_relaxed);
   cachedPictures_.store(static_cast<int>(cache_.size()), std::memory_order_relaxed);
   return targetSeen;
 }
@@ -470,25 +467,22 @@ bool CVideoCtx::PresentCached(int64_t pts) {
   auto it = std::find_if(cache_.begin(), cache_.end(), [&](const CachedPicture& p) { return p.pts == pts; });
   if (it == cache_.end()) return false;
   PlaybackState& state = *links_.state;
-  if (!presenter_.HasTarget() || it->width != state.pictureWidth.load() || it->height != state.pictureHeight.load()) {
-    state.pictureWidth = it->width;
-    state.pictureHeight = it->height;
+  const int w = it->frame->width, h = it->frame->height;
+  if (!presenter_.HasTarget() || w != state.pictureWidth.load() || h != state.pictureHeight.load()) {
+    state.pictureWidth = w;
+    state.pictureHeight = h;
     if (!InitVideo()) {
       state.pictureWidth = 0;
       state.pictureHeight = 0;
       return false;
     }
   }
-  const int w = it->width, h = it->height;
-  uint8_t* base = it->buffer.get();
-  picturePlanes_[0] = base;
-  picturePlanes_[1] = base + static_cast<ptrdiff_t>(w) * h;
-  picturePlanes_[2] = picturePlanes_[1] + static_cast<ptrdiff_t>(ChromaWidth(w)) * ChromaHeight(h);
-  picturePlanes_[3] = nullptr;
-  pictureStrides_[0] = w;
-  pictureStrides_[1] = pictureStrides_[2] = ChromaWidth(w);
-  pictureStrides_[3] = 0;
-  pictureColour_ = it->colour;
+  const AVFrame* f = it->frame.get();
+  for (int i = 0; i < 4; ++i) {
+    picturePlanes_[i] = f->data[i];
+    pictureStrides_[i] = f->linesize[i];
+  }
+  pictureColour_ = AvDecoder::ColourOf(f);
   gotFrame_ = true;
   return PresentFrame();
 }

@@ -38,6 +38,8 @@ public:
   // Pictures and bytes kept for exact steps now, and the most bytes ever kept. Any thread.
   int CachedPictures() const { return cachedPictures_.load(std::memory_order_relaxed); }
   int64_t PeakCachedBytes() const { return peakCachedBytes_.load(std::memory_order_relaxed); }
+  // Groups decoded for exact steps so far.
+  int GroupsDecoded() const { return groupsDecoded_.load(std::memory_order_relaxed); }
 
 protected:
   int Run() override;
@@ -66,12 +68,15 @@ private:
     int64_t pos = -1;
     int64_t pts = -1;
   };
-  // A decoded picture of the group being stepped through (packed 4:2:0).
+  // A decoded picture of the group being stepped through: a reference to the
+  // decoder's own picture, not a copy.
+  struct FrameFree {
+    void operator()(AVFrame* f) const;
+  };
   struct CachedPicture {
     int64_t pts = -1;
-    std::unique_ptr<uint8_t[]> buffer;
-    int width = 0, height = 0;
-    PictureColour colour;
+    std::unique_ptr<AVFrame, FrameFree> frame;
+    int64_t bytes = 0;
   };
 
   bool InitVideo();
@@ -133,6 +138,7 @@ private:
   uint32_t movesAtStep_ = 0;
   std::atomic<int> cachedPictures_{0};
   std::atomic<int64_t> peakCachedBytes_{0};
+  std::atomic<int> groupsDecoded_{0};
 
   // After exact steps: the reader reads on from the group on screen; its frames
   // until the jump are dropped, and the pictures up to the one on screen are
