@@ -23,6 +23,8 @@ struct PlaybackState {
   std::atomic<bool> audioHold{false}; // the video thread holds the audio (pause, step)
   // Exact steps asked for and not yet taken by the video thread: -n back, +n forward.
   std::atomic<int> exactSteps{0};
+  // Pictures put on screen more than one interval after they were due.
+  std::atomic<int> latePictures{0};
 };
 
 // Rate factor and fraction of each group of pictures shown, by speed code 0..11.

@@ -118,6 +118,8 @@ int CVideoCtx::Run() {
     clock.Wait(1000.0 / rate);
 
     if (!PresentFrame()) continue;
+    if (static_cast<double>(platform::TickCount()) - clock.Deadline() > 1000.0 / rate)
+      state.latePictures.fetch_add(1, std::memory_order_relaxed);
     shown_ = decoded_;
     exact_.path.clear();
     framePending_ = true;
@@ -168,12 +170,32 @@ bool CVideoCtx::TakeFromQueue(const FrameDesc& frame) {
     resuming_ = true;
     resumeGeneration_ = generation;
   }
-  if (frame.nGeneration != generation_) {
+  const bool restart = frame.nGeneration != generation_;
+  if (restart) {
     generation_ = frame.nGeneration;
     decoder_.Flush();
   }
+  ChooseThreads(frame, restart);
   if (resuming_ && frame.nGeneration != resumeGeneration_) resuming_ = false; // moved on meanwhile
   return true;
+}
+
+// Large pictures in forward play at normal speed and faster are decoded by several
+// threads at once (frame and slice threads, one a core): one thread cannot keep up
+// with 3840 x 2160 at 30 a second. Everything that needs the picture of a unit at
+// once (reverse, slow motion, decoding after a restart for a step) uses one thread.
+// The decoder changes only where its state may be lost: at a restart of the stream,
+// or at a key frame once the picture size has shown it is needed.
+void CVideoCtx::ChooseThreads(const FrameDesc& frame, bool restart) {
+  const PlaybackState& state = *links_.state;
+  const int code = state.speedCode.load(std::memory_order_relaxed);
+  const int64_t area = static_cast<int64_t>(state.pictureWidth.load()) * state.pictureHeight.load();
+  const bool many = frame.nSpeed > 0 && code >= kSpeedNormal && code <= 6 && area > kThreadedArea;
+  const int wanted = many ? 0 : 1;
+  const bool differs = many ? decoder_.Threads() == 1 : decoder_.Threads() != 1;
+  if (!differs || !(restart || (many && frame.nType == kFrameKey))) return;
+  decoder_.SetThreads(wanted);
+  decoder_.Open(decoder_.Width(), decoder_.Height(), decoder_.BitDepth());
 }
 
 bool CVideoCtx::DecodeFrame(const FrameDesc& frame) {

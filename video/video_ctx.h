@@ -81,6 +81,9 @@ private:
 
   bool InitVideo();
   bool TakeFromQueue(const FrameDesc& frame);
+  void ChooseThreads(const FrameDesc& frame, bool restart);
+  // Pictures larger than full HD are decoded by several threads in play.
+  static constexpr int64_t kThreadedArea = 1920 * 1088;
   void TakeExactSteps();
   bool StepOnce(int direction);
   bool LoadGroup(const std::string& path, const PictureGroup& group);

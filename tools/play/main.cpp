@@ -77,6 +77,8 @@ int main(int argc, char** argv) {
   if (!window.Play()) return 1;
   if (quitAfter > 0) QTimer::singleShot(quitAfter * 1000, &app, &QApplication::quit);
   const int status = app.exec();
-  if (quitAfter > 0) std::fprintf(stderr, "velmora-play: %lld pictures shown\n", static_cast<long long>(window.PicturesShown()));
+  if (quitAfter > 0)
+    std::fprintf(stderr, "velmora-play: %lld pictures shown, %d late\n", static_cast<long long>(window.PicturesShown()),
+                 window.LatePictures());
   return status;
 }

@@ -82,6 +82,8 @@ PlayWindow::~PlayWindow() {
   channel_.reset();
 }
 
+int PlayWindow::LatePictures() const { return channel_ ? channel_->state.latePictures.load() : 0; }
+
 bool PlayWindow::Play() {
   channel_ = std::make_unique<CTSChn>(ChannelLinks{&messages_, &messages_, nullptr, &Settings().displayMode,
                                                     &Settings().soundAmplification});

@@ -30,6 +30,8 @@ public:
   bool Play();
   // Pictures shown since Play, and the seconds since then.
   int64_t PicturesShown() const { return shownTotal_; }
+  // Pictures put on screen more than one interval late.
+  int LatePictures() const;
 
 protected:
   bool event(QEvent* event) override;
