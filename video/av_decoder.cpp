@@ -88,6 +88,13 @@ void AvDecoder::SetThreads(int threads) {
   if (context_) avcodec_free_context(&context_);
 }
 
+bool AvDecoder::Renew() {
+  if (context_) avcodec_free_context(&context_);
+  return Open(width_, height_, bitDepth_);
+}
+
+bool AvDecoder::HoldsBack() const { return context_ && (threads_ != 1 || context_->has_b_frames > 0); }
+
 bool AvDecoder::Decode(const uint8_t* data, int size) { return Decode(data, size, AV_NOPTS_VALUE, -1); }
 
 bool AvDecoder::Decode(const uint8_t* data, int size, int64_t pts, int64_t pos) {

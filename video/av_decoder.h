@@ -41,6 +41,8 @@ public:
   // coming out a few units late. 0: one a core.
   void SetThreads(int threads);
   int Threads() const { return threads_; }
+  // Whether pictures may come out later than their units (threads, or reordering).
+  bool HoldsBack() const;
   // Decodes one access unit; true when a picture came out (Picture()). A damaged
   // unit gives no picture.
   bool Decode(const uint8_t* data, int size);
@@ -56,6 +58,9 @@ public:
   bool Receive();
   void Drain();
   void Flush();
+  // Starts afresh with a new decoder (the scaler stays): after Drain, where threads
+  // are in use, rather than Flush.
+  bool Renew();
   // The picture of the last successful Decode.
   const AVFrame* Picture() const { return picture_; }
   // Converts a w x h 4:2:0 picture (rows firstRow .. firstRow + rows) into the

@@ -77,7 +77,7 @@ int CVideoCtx::Run() {
   double rate = clock.GetFps();
   int inGroup = 0;
   clock.Reset();
-  FrameDesc frame;
+  FrameDesc frame, last;
   while (running_.load(std::memory_order_relaxed)) {
     ServiceDisplay();
     if (state.exactSteps.load(std::memory_order_relaxed) != 0) {
@@ -85,11 +85,18 @@ int CVideoCtx::Run() {
       continue;
     }
     if (!queue.Pop(frame)) {
+      // Nothing more for a while (the end of the last recording): the pictures the
+      // decoder still holds back are shown.
+      if (++idlePolls_ == kIdlePollsBeforeDrain && unitsInDecoder_ > 0 && decoder_.HoldsBack()) ShowHeldBack(last);
       platform::SleepMs(10);
       clock.Reset();
       continue;
     }
+    idlePolls_ = 0;
     if (!TakeFromQueue(frame)) continue;
+    if (needKey_ && frame.nType != kFrameKey) continue;
+    needKey_ = false;
+    if (frame.nSpeed >= 0) last = frame;
     gotFrame_ = true;
     if (frame.nType == kFrameKey) {
       state.gopLength = inGroup;
@@ -174,6 +181,7 @@ bool CVideoCtx::TakeFromQueue(const FrameDesc& frame) {
   if (restart) {
     generation_ = frame.nGeneration;
     decoder_.Flush();
+    unitsInDecoder_ = 0;
   }
   ChooseThreads(frame, restart);
   if (resuming_ && frame.nGeneration != resumeGeneration_) resuming_ = false; // moved on meanwhile
@@ -198,6 +206,31 @@ void CVideoCtx::ChooseThreads(const FrameDesc& frame, bool restart) {
   decoder_.Open(decoder_.Width(), decoder_.Height(), decoder_.BitDepth());
 }
 
+// Takes the pictures the decoder holds back (reordering, threads) and presents
+// them in order at the last frame's rate; the decoder then starts afresh, from the
+// next key frame.
+void CVideoCtx::ShowHeldBack(FrameDesc last) {
+  unitsInDecoder_ = 0;
+  decoder_.Drain();
+  while (running_.load(std::memory_order_relaxed) && decoder_.Receive()) {
+    const AVFrame* picture = decoder_.Picture();
+    if (!AvDecoder::IsPlanar420(picture) || picture->width != links_.state->pictureWidth.load() ||
+        picture->height != links_.state->pictureHeight.load() || !PrepareFrame(last))
+      continue;
+    decoded_.pts = picture->pts == AV_NOPTS_VALUE ? -1 : picture->pts;
+    decoded_.file = picture->pkt_pos >= 0 ? static_cast<int>(picture->pkt_pos >> kPosBits) : 0;
+    decoded_.pos = picture->pkt_pos >= 0 ? picture->pkt_pos & ((int64_t{1} << kPosBits) - 1) : -1;
+    links_.clock->Wait(last.nFps > 0 ? 1000.0 / (last.nFps * SpeedRateFactor(links_.state->speedCode.load())) : 0);
+    if (!PresentFrame()) continue;
+    shown_ = decoded_;
+    framePending_ = true;
+    links_.state->shownFrames.fetch_add(1, std::memory_order_relaxed);
+    ServiceDisplay();
+  }
+  decoder_.Renew();
+  needKey_ = true;
+}
+
 bool CVideoCtx::DecodeFrame(const FrameDesc& frame) {
   if (!frame.pData || frame.nSize <= 0) return false;
   const int64_t pos = PackPos(frame.nFile, frame.nFilePos);
@@ -210,8 +243,9 @@ bool CVideoCtx::DecodeFrame(const FrameDesc& frame) {
     while (decoder_.Receive()) got = true;
     decoder_.Flush();
     if (!got) return false;
-  } else if (!decoder_.Decode(frame.pData, frame.nSize, frame.nPts, pos)) {
-    return false;
+  } else {
+    ++unitsInDecoder_;
+    if (!decoder_.Decode(frame.pData, frame.nSize, frame.nPts, pos)) return false;
   }
   const AVFrame* picture = decoder_.Picture();
   decoded_.pts = picture->pts == AV_NOPTS_VALUE ? -1 : picture->pts;
@@ -436,9 +470,9 @@ bool CVideoCtx::DecodeGroup(int64_t target, int direction) {
   DropCache();
   // A whole group at once: frame threads are welcome here, the pictures are taken
   // after the last unit.
+  // A decoder of its own for each group: it is drained at the end of the group.
   stepDecoder_.SetThreads(0);
-  if (!stepDecoder_.IsOpen() && !stepDecoder_.Open(0, 0, 0)) return false;
-  stepDecoder_.Flush();
+  if (!stepDecoder_.Renew()) return false;
   const int64_t bound = links_.stepCacheBytes;
   int64_t keepMax = target;
   if (direction < 0 && groupPath_ == exact_.path && exact_.pts > target) keepMax = exact_.pts;
@@ -479,7 +513,6 @@ bool CVideoCtx::DecodeGroup(int64_t target, int direction) {
   }
   stepDecoder_.Drain();
   while (stepDecoder_.Receive()) take();
-  stepDecoder_.Flush();
   groupsDecoded_.fetch_add(1, std::memory_order_relaxed);
   cachedPictures_.store(static_cast<int>(cache_.size()), std::memory_order_relaxed);
   return targetSeen;

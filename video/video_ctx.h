@@ -82,6 +82,8 @@ private:
   bool InitVideo();
   bool TakeFromQueue(const FrameDesc& frame);
   void ChooseThreads(const FrameDesc& frame, bool restart);
+  void ShowHeldBack(FrameDesc last);
+  static constexpr int kIdlePollsBeforeDrain = 50; // 500 ms without a frame
   // Pictures larger than full HD are decoded by several threads in play.
   static constexpr int64_t kThreadedArea = 1920 * 1088;
   void TakeExactSteps();
@@ -124,6 +126,9 @@ private:
 
   // The stream the frames come from: a new generation flushes the decoder.
   uint32_t generation_ = 0;
+  int unitsInDecoder_ = 0; // units sent since the decoder last started afresh
+  int idlePolls_ = 0;
+  bool needKey_ = false;   // after showing what was held back: wait for a key frame
   PictureId decoded_; // the picture prepared for presenting
   PictureId shown_;   // the picture on screen
 
