@@ -468,10 +468,11 @@ bool CVideoCtx::StepOnce(int direction) {
 // from the target on (the earliest first). At least the target is kept.
 bool CVideoCtx::DecodeGroup(int64_t target, int direction) {
   DropCache();
-  // A whole group at once: frame threads are welcome here, the pictures are taken
-  // after the last unit.
+  // A whole group at once: frame threads are welcome here for camera-sized pictures
+  // (small ones decode fast enough on one), the pictures are taken after the last unit.
   // A decoder of its own for each group: it is drained at the end of the group.
-  stepDecoder_.SetThreads(0);
+  const int64_t area = static_cast<int64_t>(links_.state->pictureWidth.load()) * links_.state->pictureHeight.load();
+  stepDecoder_.SetThreads(area >= kStepThreadedArea ? 0 : 1);
   if (!stepDecoder_.Renew()) return false;
   const int64_t bound = links_.stepCacheBytes;
   int64_t keepMax = target;

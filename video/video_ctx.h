@@ -86,6 +86,8 @@ private:
   static constexpr int kIdlePollsBeforeDrain = 50; // 500 ms without a frame
   // Pictures larger than full HD are decoded by several threads in play.
   static constexpr int64_t kThreadedArea = 1920 * 1088;
+  // Groups of pictures this large are decoded by several threads for exact steps.
+  static constexpr int64_t kStepThreadedArea = 1280 * 720;
   void TakeExactSteps();
   bool StepOnce(int direction);
   bool LoadGroup(const std::string& path, const PictureGroup& group);
