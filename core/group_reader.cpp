@@ -77,7 +77,6 @@ bool MakeUnit(int64_t pos, const uint8_t* pes, size_t len, AccessUnit& unit) {
 // (or, with before < 0, of the first key frame at all), up to the next key frame.
 bool ReadGroup(TsFile& file, TsDemux& demux, int64_t from, int64_t before, PictureGroup& out) {
   out = PictureGroup{};
-  bool done = false;
   WalkVideo(file, demux, from, [&](int64_t pos, const uint8_t* pes, size_t len) {
     AccessUnit unit;
     if (!MakeUnit(pos, pes, len, unit)) return true;
@@ -86,7 +85,6 @@ bool ReadGroup(TsFile& file, TsDemux& demux, int64_t from, int64_t before, Pictu
       if (!starts) {
         if (out.keyPos < 0) return true; // no group yet
         out.nextKeyPos = pos;
-        done = true;
         return false;
       }
       out.keyPos = pos;
@@ -95,7 +93,6 @@ bool ReadGroup(TsFile& file, TsDemux& demux, int64_t from, int64_t before, Pictu
     if (out.keyPos >= 0) out.units.push_back(std::move(unit));
     return true;
   });
-  (void)done;
   return out.keyPos >= 0;
 }
 

@@ -40,6 +40,16 @@ void MoveAll(List& from, List& to) {
 
 CVideoCtx::CVideoCtx(const VideoLinks& links) : links_(links) {}
 
+CVideoCtx::PictureId CVideoCtx::IdOf(const AVFrame* picture) {
+  PictureId id;
+  id.pts = picture->pts == AV_NOPTS_VALUE ? -1 : picture->pts;
+  if (picture->pkt_pos >= 0) {
+    id.file = static_cast<int>(picture->pkt_pos >> kPosBits);
+    id.pos = picture->pkt_pos & ((int64_t{1} << kPosBits) - 1);
+  }
+  return id;
+}
+
 void CVideoCtx::FrameFree::operator()(AVFrame* f) const { av_frame_free(&f); }
 
 std::unique_ptr<CMyThread> MakeVideoThread(const VideoLinks& links) { return std::make_unique<CVideoCtx>(links); }
@@ -217,9 +227,7 @@ void CVideoCtx::ShowHeldBack(FrameDesc last) {
     if (!AvDecoder::IsPlanar420(picture) || picture->width != links_.state->pictureWidth.load() ||
         picture->height != links_.state->pictureHeight.load() || !PrepareFrame(last))
       continue;
-    decoded_.pts = picture->pts == AV_NOPTS_VALUE ? -1 : picture->pts;
-    decoded_.file = picture->pkt_pos >= 0 ? static_cast<int>(picture->pkt_pos >> kPosBits) : 0;
-    decoded_.pos = picture->pkt_pos >= 0 ? picture->pkt_pos & ((int64_t{1} << kPosBits) - 1) : -1;
+    decoded_ = IdOf(picture);
     links_.clock->Wait(last.nFps > 0 ? 1000.0 / (last.nFps * SpeedRateFactor(links_.state->speedCode.load())) : 0);
     if (!PresentFrame()) continue;
     shown_ = decoded_;
@@ -248,9 +256,7 @@ bool CVideoCtx::DecodeFrame(const FrameDesc& frame) {
     if (!decoder_.Decode(frame.pData, frame.nSize, frame.nPts, pos)) return false;
   }
   const AVFrame* picture = decoder_.Picture();
-  decoded_.pts = picture->pts == AV_NOPTS_VALUE ? -1 : picture->pts;
-  decoded_.file = picture->pkt_pos >= 0 ? static_cast<int>(picture->pkt_pos >> kPosBits) : 0;
-  decoded_.pos = picture->pkt_pos >= 0 ? picture->pkt_pos & ((int64_t{1} << kPosBits) - 1) : -1;
+  decoded_ = IdOf(picture);
   // Only 8-bit 4:2:0 is presented; a picture of another layout is dropped.
   if (!AvDecoder::IsPlanar420(picture)) return false;
   PlaybackState& state = *links_.state;

@@ -80,6 +80,7 @@ private:
   };
 
   bool InitVideo();
+  static PictureId IdOf(const AVFrame* picture);
   bool TakeFromQueue(const FrameDesc& frame);
   void ChooseThreads(const FrameDesc& frame, bool restart);
   void ShowHeldBack(FrameDesc last);
