@@ -171,6 +171,24 @@ void AvDecoder::Close() {
   }
 }
 
+bool AvDecoder::ProbeSize(const uint8_t* data, int size, int* width, int* height) {
+  AVCodecParserContext* parser = av_parser_init(AV_CODEC_ID_H264);
+  AVCodecContext* context = avcodec_alloc_context3(nullptr);
+  bool ok = false;
+  if (parser && context) {
+    parser->flags |= PARSER_FLAG_COMPLETE_FRAMES;
+    uint8_t* out = nullptr;
+    int outSize = 0;
+    av_parser_parse2(parser, context, &out, &outSize, data, size, AV_NOPTS_VALUE, AV_NOPTS_VALUE, 0);
+    ok = parser->width > 0 && parser->height > 0;
+    *width = parser->width;
+    *height = parser->height;
+  }
+  if (parser) av_parser_close(parser);
+  avcodec_free_context(&context);
+  return ok;
+}
+
 bool AvDecoder::IsPlanar420(const AVFrame* picture) {
   return picture && (picture->format == AV_PIX_FMT_YUV420P || picture->format == AV_PIX_FMT_YUVJ420P) &&
          picture->width > 0 && picture->height > 0 && picture->data[0] && picture->data[1] && picture->data[2];

@@ -78,6 +78,10 @@ public:
   int BitDepth() const { return bitDepth_; }
   AVCodecContext* Context() const { return context_; }
 
+  // The picture size an H.264 key frame's sequence parameters give, before decoding
+  // it; false when it holds none.
+  static bool ProbeSize(const uint8_t* data, int size, int* width, int* height);
+
   // Whether a decoded picture is 8-bit planar 4:2:0 (the only layout presented),
   // and its colour.
   static bool IsPlanar420(const AVFrame* picture);

@@ -207,7 +207,11 @@ bool CVideoCtx::TakeFromQueue(const FrameDesc& frame) {
 void CVideoCtx::ChooseThreads(const FrameDesc& frame, bool restart) {
   const PlaybackState& state = *links_.state;
   const int code = state.speedCode.load(std::memory_order_relaxed);
-  const int64_t area = static_cast<int64_t>(state.pictureWidth.load()) * state.pictureHeight.load();
+  int64_t area = static_cast<int64_t>(state.pictureWidth.load()) * state.pictureHeight.load();
+  // The first key frame of a stream tells its size before it is decoded.
+  int w = 0, h = 0;
+  if ((restart || area == 0) && frame.nType == kFrameKey && AvDecoder::ProbeSize(frame.pData, frame.nSize, &w, &h))
+    area = static_cast<int64_t>(w) * h;
   const bool many = frame.nSpeed > 0 && code >= kSpeedNormal && code <= 6 && area > kThreadedArea;
   const int wanted = many ? 0 : 1;
   const bool differs = many ? decoder_.Threads() == 1 : decoder_.Threads() != 1;
