@@ -140,3 +140,22 @@ TEST(CliList, FindsACardsRecordingsAndSkipsWhatIsNoRecording) {
     EXPECT_NE(ReadFile(err).find("no recordings found in " + folder), std::string::npos) << ReadFile(err);
   }
 }
+
+TEST(CliList, DurationsComeFromTheVideoStreamsOwnStamps) {
+  // Files of another muxer: video on PID 0x100, time stamps from 1.4 s, and
+  // stamps that wrap past 2^33 in the middle of the second file.
+  TempDir dir;
+  const std::string make = "ffmpeg -v error -f lavfi -i testsrc=d=10:s=320x240:r=30 -c:v libx264 -bf 0 -pix_fmt yuv420p ";
+  ASSERT_EQ(testsupport::Run(make + (dir / "a_0001.ts")), 0);
+  ASSERT_EQ(testsupport::Run(make + "-output_ts_offset 95438 " + (dir / "b_0002.ts")), 0);
+  std::string out;
+  ASSERT_EQ(testsupport::Run(testsupport::BinDir() + "velmora-cli list " + dir.path(), &out), 0);
+  std::regex row(R"re(\n +([12]) .* 0:00:([0-9]{2}) )re");
+  int rows = 0;
+  for (std::sregex_iterator it(out.begin(), out.end(), row), end; it != end; ++it, ++rows) {
+    const int seconds = std::stoi((*it)[2]);
+    EXPECT_GE(seconds, 8) << out;
+    EXPECT_LE(seconds, 10) << out;
+  }
+  EXPECT_EQ(rows, 2) << out;
+}
