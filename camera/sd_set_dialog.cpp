@@ -5,7 +5,6 @@
 #include <QDateTimeEdit>
 #include <QFont>
 #include <QLabel>
-#include <QMessageBox>
 #include <QPushButton>
 #include <QTimer>
 
@@ -66,15 +65,6 @@ QDateTime ToQt(const LocalDateTime& t) {
 }
 
 } // namespace
-
-void QtPrompts::Inform(const std::string& text) {
-  QMessageBox::information(parent_, QString(), QString::fromStdString(text));
-}
-
-bool QtPrompts::Confirm(const std::string& text) {
-  return QMessageBox::warning(parent_, Tr("Tip"), QString::fromStdString(text),
-                              QMessageBox::Yes | QMessageBox::No, QMessageBox::No) == QMessageBox::Yes;
-}
 
 CDlgSDSet::CDlgSDSet(PlaybackHooks* hooks, platform::DiskService* disks, UserPrompts* prompts, QWidget* parent)
     : QDialog(parent),

@@ -6,6 +6,7 @@
 #include <map>
 #include <memory>
 
+#include "app/qt_prompts.h"
 #include "camera/sd_set_logic.h"
 
 class QComboBox;
@@ -14,18 +15,6 @@ class QTimer;
 namespace platform {
 class DiskService;
 }
-
-// Modal message boxes: plain OK messages, and Yes/No questions with the
-// caption "Tip" and a warning icon.
-class QtPrompts : public UserPrompts {
-public:
-  explicit QtPrompts(QWidget* parent) : parent_(parent) {}
-  void Inform(const std::string& text) override;
-  bool Confirm(const std::string& text) override;
-
-private:
-  QWidget* parent_;
-};
 
 class CDlgSDSet : public QDialog {
 public:

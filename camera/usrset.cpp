@@ -188,11 +188,11 @@ std::string UsrSetPath(std::string_view root) {
   return path + "usrset.dat";
 }
 
-UsrSetStatus ReadUsrSetFile(std::string_view root, CameraSettings* out) {
+UsrSetStatus ReadUsrSetFile(std::string_view root, CameraSettings* out, UsrSetBytes* raw) {
   const std::string path = UsrSetPath(root);
   const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0) return errno == ENOENT ? UsrSetStatus::Missing : UsrSetStatus::Unreadable;
-  uint8_t buf[kUsrSetSize];
+  uint8_t buf[kUsrSetSize] = {};
   size_t got = 0;
   while (got < sizeof buf) {
     const ssize_t n = ::read(fd, buf + got, sizeof buf - got);
@@ -205,6 +205,7 @@ UsrSetStatus ReadUsrSetFile(std::string_view root, CameraSettings* out) {
     got += static_cast<size_t>(n);
   }
   ::close(fd);
+  if (raw) std::copy(buf, buf + kUsrSetSize, raw->begin());
   return DecodeUsrSet(buf, got, out);
 }
 

@@ -95,8 +95,9 @@ uint32_t UsrSetCrc(const uint8_t* data, size_t size);
 
 // The file's path on a card root ("/media/user/CARD/" or without the slash).
 std::string UsrSetPath(std::string_view root);
-// Reads the card's file into *out (unchanged unless the status is Ok).
-UsrSetStatus ReadUsrSetFile(std::string_view root, CameraSettings* out);
+// Reads the card's file into *out (unchanged unless the status is Ok); *raw
+// (when given) receives the bytes read, zero-filled past a short file.
+UsrSetStatus ReadUsrSetFile(std::string_view root, CameraSettings* out, UsrSetBytes* raw = nullptr);
 // Writes the card's file: a new file beside it, flushed and renamed over the
 // old one, so that a card pulled out mid-write keeps its old settings. False
 // when any step failed (the old file then stays as it was).
