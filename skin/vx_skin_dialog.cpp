@@ -1,0 +1,128 @@
+#include "skin/vx_skin_dialog.h"
+
+#include <algorithm>
+
+#include <QMouseEvent>
+#include <QPainter>
+#include <QPainterPath>
+#include <QPointer>
+#include <QRegion>
+#include <QWindow>
+
+#include "skin/skin_bitmaps.h"
+
+CVxSkinDialog::CVxSkinDialog(QWidget* parent, Qt::WindowFlags flags) : QDialog(parent, flags) {}
+
+bool CVxSkinDialog::SetBackground(int bitmapNumber) {
+  background_ = skin::LoadSkinBitmap(bitmapNumber, devicePixelRatioF());
+  const skin::SkinBitmapInfo* info = background_.isNull() ? nullptr : skin::FindSkinBitmap(bitmapNumber);
+  bgWidth_ = info ? info->width : 0;
+  bgHeight_ = info ? info->height : 0;
+  UpdateShape();
+  update();
+  return true;
+}
+
+void CVxSkinDialog::SetCornerEllipse(int width, int height) {
+  ellipseWidth_ = width;
+  ellipseHeight_ = height;
+  UpdateShape();
+}
+
+void CVxSkinDialog::paintEvent(QPaintEvent* event) {
+  if (background_.isNull()) {
+    QDialog::paintEvent(event);
+    return;
+  }
+  const int W = bgWidth_, H = bgHeight_;
+  const int cw = width(), ch = height();
+  const qreal k = background_.devicePixelRatio();
+  QPainter p(this);
+  auto copy = [&](QRect to, QRect from) {
+    p.drawPixmap(QRectF(to), background_, QRectF(from.x() * k, from.y() * k, from.width() * k, from.height() * k));
+  };
+  if (cw < W || ch < H) {
+    // A smaller client area shows the top-left of the picture, unscaled.
+    copy(QRect(0, 0, std::min(cw, W), std::min(ch, H)), QRect(0, 0, std::min(cw, W), std::min(ch, H)));
+    return;
+  }
+  const int hw = W / 2, hh = H / 2;
+  copy(QRect(0, 0, hw, hh), QRect(0, 0, hw, hh));
+  copy(QRect(cw - hw, 0, hw, hh), QRect(hw, 0, hw, hh));
+  copy(QRect(0, ch - hh, hw, hh), QRect(0, hh, hw, hh));
+  copy(QRect(cw - hw, ch - hh, hw, hh), QRect(hw, hh, hw, hh));
+  if (cw > W) {
+    copy(QRect(hw, ch - hh, cw - W, hh), QRect(hw, hh, W / 10, hh));
+    copy(QRect(hw, 0, cw - W, hh), QRect(hw, 0, W / 10, hh));
+  }
+  if (ch > H) {
+    copy(QRect(0, hh, hw, ch - H), QRect(0, hh, hw, H / 10));
+    copy(QRect(cw - hw, hh, hw, ch - H), QRect(hw, hh, hw, H / 10));
+  }
+}
+
+void CVxSkinDialog::resizeEvent(QResizeEvent* event) {
+  QDialog::resizeEvent(event);
+  if (!background_.isNull()) {
+    UpdateShape();
+    update();
+  }
+}
+
+void CVxSkinDialog::UpdateShape() {
+  if (background_.isNull()) return;
+  if (ellipseWidth_ <= 0 || ellipseHeight_ <= 0) {
+    setMask(QRegion(rect()));
+    return;
+  }
+  QPainterPath path;
+  path.addRoundedRect(QRectF(rect()), ellipseWidth_ / 2.0, ellipseHeight_ / 2.0);
+  setMask(QRegion(path.toFillPolygon().toPolygon()));
+}
+
+void CVxSkinDialog::mousePressEvent(QMouseEvent* event) {
+  if (drag_ && event->button() == Qt::LeftButton) DragWindowOf(this, event->globalPosition().toPoint());
+  QDialog::mousePressEvent(event);
+}
+
+namespace {
+
+// Follows the mouse from the press until the button is released, moving the
+// top-level window by the pointer's travel. Used where the window system
+// offers no move of its own.
+class FollowMouse : public QObject {
+public:
+  FollowMouse(QWidget* source, QPoint globalPress)
+      : QObject(source), top_(source->window()), press_(globalPress), origin_(top_->pos()) {
+    source->installEventFilter(this);
+  }
+
+protected:
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    if (done_) return false;
+    if (event->type() == QEvent::MouseMove) {
+      auto* e = static_cast<QMouseEvent*>(event);
+      if (top_) top_->move(origin_ + (e->globalPosition().toPoint() - press_));
+    } else if (event->type() == QEvent::MouseButtonRelease) {
+      done_ = true;
+      watched->removeEventFilter(this);
+      deleteLater();
+    }
+    return false;
+  }
+
+private:
+  QPointer<QWidget> top_;
+  QPoint press_;
+  QPoint origin_;
+  bool done_ = false;
+};
+
+} // namespace
+
+void CVxSkinDialog::DragWindowOf(QWidget* source, const QPoint& globalPos) {
+  QWidget* top = source->window();
+  QWindow* handle = top->windowHandle();
+  if (handle && handle->startSystemMove()) return;
+  new FollowMouse(source, globalPos);
+}
