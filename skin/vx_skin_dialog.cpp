@@ -11,7 +11,11 @@
 
 #include "skin/skin_bitmaps.h"
 
-CVxSkinDialog::CVxSkinDialog(QWidget* parent, Qt::WindowFlags flags) : QDialog(parent, flags) {}
+CVxSkinDialog::CVxSkinDialog(QWidget* parent, Qt::WindowFlags flags) : QDialog(parent, flags) {
+  // QDialog makes itself a window whatever the flags say; a skinned dialog
+  // given a parent and no window type lives inside that parent.
+  if (parent && (flags & Qt::WindowType_Mask) == Qt::Widget) setWindowFlags(flags);
+}
 
 bool CVxSkinDialog::SetBackground(int bitmapNumber) {
   background_ = skin::LoadSkinBitmap(bitmapNumber, devicePixelRatioF());
