@@ -515,7 +515,6 @@ def panel_background(mode):
     # speed and volume symbols left of the sliders
     k = 0.75 * r
     body.append(f'<g transform="translate({t(16)},{spd[1] - 9 * r:.1f}) scale({k:.3f})">' + icon_fast(DIM) + '</g>')
-    body.append(f'<g transform="translate({t(16)},{vol[1] - 4 * r:.1f}) scale({k:.3f})">' + icon_speaker(DIM) + '</g>')
     # the button tray
     ty0, ty1 = (t(625), t(761))
     body.append(rect(t(6) + 0.5, ty0 + 0.5, W - 2 * t(6) - 1, ty1 - ty0, "#0e1013", LINE, 1, rx=4))
@@ -547,7 +546,7 @@ BUTTONS = {
     147: ("btn_snapshot", icon_snapshot, 37, 34),
     437: ("btn_map", icon_map, 37, 34),
     163: ("btn_config", icon_config, 37, 34),
-    457: ("btn_sd_setup", icon_sd, 37, 34),
+    457: ("btn_sd_setup", icon_sd, 32, 22),
     148: ("btn_sound", icon_speaker, 32, 22),
     138: ("btn_muted", icon_muted, 32, 22),
     143: ("btn_faster", icon_fast, 32, 22),
