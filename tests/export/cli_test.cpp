@@ -131,7 +131,7 @@ TEST(Cli, ExportRefusalsLeaveEveryFileAsItWas) {
 }
 
 TEST(Cli, EveryCommandAnswersHelpAndVersion) {
-  for (const std::string command : {"", "list ", "export ", "telemetry "}) {
+  for (const std::string command : {"", "list ", "export ", "telemetry ", "camera "}) {
     std::string out;
     EXPECT_EQ(testsupport::Run(Cli(command + "--help"), &out), 0) << command;
     EXPECT_EQ(out.rfind("Usage: velmora-cli " + command, 0), 0u) << out;

@@ -21,6 +21,7 @@ const std::vector<CliCommand>& CliCommands();
 int RunTelemetry(const CliCommand& self, const ParsedOptions& options);
 int RunList(const CliCommand& self, const ParsedOptions& options);
 int RunExport(const CliCommand& self, const ParsedOptions& options);
+int RunCamera(const CliCommand& self, const ParsedOptions& options);
 
 // "velmora-cli NAME", the prefix of the command's messages.
 std::string ProgramOf(const CliCommand& command);

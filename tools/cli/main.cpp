@@ -56,6 +56,20 @@ const std::vector<CliCommand>& CliCommands() {
         {"--size", nullptr, "WIDTHxHEIGHT"},
         {"--overwrite", "-y", nullptr}},
        RunExport},
+      {"camera", "CARD [--write [--time YYYY-MM-DDTHH:MM | --no-time] [NAME=VALUE ...]]",
+       "Shows or writes the camera's settings file usrset.dat on a card.",
+       "Without --write: shows the settings in CARD's usrset.dat, or says why it is\n"
+       "missing or damaged.\n"
+       "  --write           starts from that file (or the defaults), applies the changes\n"
+       "                    (names and values as the card dialog lists them, any case,\n"
+       "                    '_' for a space) and writes it\n"
+       "  --time YYYY-MM-DDTHH:MM  the camera's clock is set to this time\n"
+       "  --no-time         the camera's clock is left alone\n"
+       "Without --time or --no-time the current time is written.\n",
+       {{"--write", nullptr, nullptr},
+        {"--time", nullptr, "a date and time YYYY-MM-DDTHH:MM"},
+        {"--no-time", nullptr, nullptr}},
+       RunCamera},
   };
   return commands;
 }
