@@ -3,8 +3,10 @@
 #include <QApplication>
 
 #include "app/velmora_app.h"
+#include "telemetry/map/map_dlg.h"
 
 int main(int argc, char** argv) {
+  CMapDlg::PrepareApplication();
   QApplication app(argc, argv);
   QApplication::setApplicationName("velmora");
   QApplication::setApplicationVersion(QString::fromStdString(CVelmoraApp::VersionText()));

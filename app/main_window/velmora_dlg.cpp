@@ -1,21 +1,23 @@
 #include "app/main_window/velmora_dlg.h"
 
-#include <QCalendarWidget>
 #include <QCoreApplication>
 #include <QDropEvent>
-#include <QLabel>
 #include <QMimeData>
 #include <QPainter>
-#include <QPushButton>
-#include <QTextCharFormat>
-#include <QWindow>
 
+#include "app/config/config_dialog.h"
 #include "app/logic/card_finder.h"
 #include "app/main_window/dev_show_dlg.h"
 #include "app/main_window/timeline_strip.h"
+#include "app/picture_static.h"
 #include "app/settings.h"
+#include "camera/sd_set_dialog.h"
 #include "core/messages.h"
 #include "core/telemetry_mailbox.h"
+#include "platform/disk_service.h"
+#include "skin/month_cal_ctrl_ex.h"
+#include "skin/vx_skin_button.h"
+#include "telemetry/map/map_dlg.h"
 #include "telemetry/telemetry.h"
 #include "video/video_static.h"
 
@@ -28,62 +30,50 @@ QRect ToQ(const Rect& r) { return {r.x, r.y, r.width, r.height}; }
 QDate ToQDate(const CivilDate& d) { return {d.year, d.month, d.day}; }
 CivilDate FromQDate(const QDate& d) { return {d.year(), d.month(), d.day()}; }
 
-QPushButton* TitleButton(const char* text, QWidget* parent) {
-  auto* b = new QPushButton(text, parent);
-  b->setFocusPolicy(Qt::NoFocus);
-  b->setStyleSheet("QPushButton{background:#2d333b;color:#ddd;border:1px solid #555;font-weight:bold}"
-                   "QPushButton:hover{background:#c0392b}");
-  return b;
-}
-
 } // namespace
 
-CVelmoraDlg::CVelmoraDlg(int uiMode, VolumeMixer& mixer) : layout_(MainLayoutFor(uiMode)) {
+CVelmoraDlg::CVelmoraDlg(int uiMode, VolumeMixer& mixer) : CVxSkinDialog(nullptr), layout_(MainLayoutFor(uiMode)) {
   setObjectName("CVelmoraDlg");
-  setWindowFlags(Qt::Window | Qt::FramelessWindowHint);
   setWindowTitle("Dravix");
   setAcceptDrops(true);
   setFocusPolicy(Qt::StrongFocus);
 
   video_ = new CDevShowDlg(this);
-  banner_ = new QLabel("Dravix", this);
-  banner_->setAlignment(Qt::AlignCenter);
-  banner_->setStyleSheet("color:#e8e8e8;font-weight:bold;font-size:15px;background:transparent");
-  close_ = TitleButton("X", this);
-  minimize_ = TitleButton("_", this);
-  connect(close_, &QPushButton::clicked, this, &QWidget::close);
-  connect(minimize_, &QPushButton::clicked, this, &QWidget::showMinimized);
+  SetBackground(layout_.background);
+  banner_ = new PictureStatic(this);
+  banner_->SetBitmap(layout_.bannerBitmap);
+  close_ = new CVxSkinButton(this);
+  close_->SetSkin(layout_.closeBitmap);
+  minimize_ = new CVxSkinButton(this);
+  minimize_->SetSkin(layout_.minimizeBitmap);
+  for (CVxSkinButton* b : {close_, minimize_}) b->setFocusPolicy(Qt::NoFocus);
+  connect(close_, &QAbstractButton::clicked, this, &QWidget::close);
+  connect(minimize_, &QAbstractButton::clicked, this, &QWidget::showMinimized);
 
-  // Until the map window takes its place: a plain area where the track goes.
-  map_ = new QWidget(this);
-  map_->setObjectName("map");
-  map_->setStyleSheet("background:#1b2a1b");
-  mapText_ = new QLabel(map_);
-  mapText_->setStyleSheet("color:#9fd49f;font-size:11px;background:transparent");
-  mapText_->setAlignment(Qt::AlignCenter);
+  map_ = new CMapDlg(this);
+  map_->SetDefaultPosition(Settings().defaultLatitude, Settings().defaultLongitude);
+  map_->ClearTrack(trackIndex_);
+  // The browser is made before this window is first shown: showing it later
+  // turns the window's drawing to OpenGL and recreates the window under the
+  // video window's own GL surface, which does not survive that.
+  map_->CreateBrowser();
 
   panel_ = new CPlayCtrlDlg(uiMode, *this, mixer, this);
 
-  calendar_ = new QCalendarWidget(this);
+  calendar_ = new CMonthCalCtrlEx(this);
   calendar_->setObjectName("calendar");
-  calendar_->setVerticalHeaderFormat(QCalendarWidget::NoVerticalHeader);
-  calendar_->setHorizontalHeaderFormat(QCalendarWidget::SingleLetterDayNames);
-  calendar_->setGridVisible(false);
-  calendar_->setFocusPolicy(Qt::NoFocus);
-  QFont cf = calendar_->font();
-  cf.setPixelSize(uiMode == 0 ? 9 : 10);
-  calendar_->setFont(cf);
-  connect(calendar_, &QCalendarWidget::selectionChanged, this, [this] {
-    timeline_.SelectDate(FromQDate(calendar_->selectedDate()));
+  connect(calendar_, &CMonthCalCtrlEx::Notify, this, [this](int code) {
+    if (code != CMonthCalCtrlEx::kDateChanged) return;
+    timeline_.SelectDate(FromQDate(calendar_->GetCurSel()));
     RebuildTimeline();
   });
 
   int i = 0;
   for (const auto& g : layout_.grids) {
     const GridPlace place = g;
-    std::function<int(int)> status = place.minutes
-                                         ? std::function<int(int)>([this, place](int c) { return timeline_.MinuteCell(c, place.offset); })
-                                         : std::function<int(int)>([this, place](int c) { return timeline_.HourCell(c, place.offset); });
+    std::function<int(int)> status =
+        place.minutes ? std::function<int(int)>([this, place](int c) { return timeline_.MinuteCell(c, place.offset); })
+                      : std::function<int(int)>([this, place](int c) { return timeline_.HourCell(c, place.offset); });
     auto* strip = new TimelineStrip(place, status, this);
     connect(strip, &TimelineStrip::clicked, this, [this, id = place.id](int c) { GridClicked(id, c); });
     grids_[static_cast<size_t>(i++)] = strip;
@@ -92,16 +82,17 @@ CVelmoraDlg::CVelmoraDlg(int uiMode, VolumeMixer& mixer) : layout_(MainLayoutFor
   panel_->show();
   video_->hide();
   map_->hide();
-  Layout();
   timeline_.Clear();
-  timeline_.SelectDate(FromQDate(calendar_->selectedDate()));
+  Layout();
+  timeline_.SelectDate(FromQDate(calendar_->GetCurSel()));
   connect(&cardTimer_, &QTimer::timeout, this, &CVelmoraDlg::PollCards);
   cardTimer_.start(1000);
 }
 
 CVelmoraDlg::~CVelmoraDlg() {
   Shutdown();
-  // The video area may be a window of its own: it goes with this one.
+  // The map and the video area may be windows of their own: they go first.
+  delete map_;
   delete video_;
 }
 
@@ -113,14 +104,13 @@ void CVelmoraDlg::Shutdown() {
 void CVelmoraDlg::Layout() {
   setFixedSize(layout_.window.width, layout_.window.height);
   banner_->setGeometry(ToQ(layout_.banner));
-  close_->setGeometry(ToQ(layout_.close));
-  minimize_->setGeometry(ToQ(layout_.minimize));
+  close_->move(layout_.close.x, layout_.close.y);
+  minimize_->move(layout_.minimize.x, layout_.minimize.y);
   video_->SetDockRect(ToQ(layout_.video));
   panel_->setGeometry(ToQ(layout_.panel));
-  map_->setGeometry(ToQ(layout_.map));
-  mapText_->setGeometry(map_->rect());
+  map_->SetDockRect(layout_.map.x, layout_.map.y, layout_.map.width, layout_.map.height);
+  for (auto* g : grids_) g->Setup();
   calendar_->setGeometry(ToQ(layout_.calendar));
-  for (auto* g : grids_) g->setVisible(g->Place().visible);
 }
 
 void CVelmoraDlg::SetStartFile(const std::string& file) {
@@ -152,8 +142,8 @@ void CVelmoraDlg::PlaybackOpened() {
   video_->show();
   map_->show();
   ++trackIndex_;
+  map_->ClearTrack(trackIndex_);
   shown_ = {};
-  mapText_->setText(QString("Track %1").arg(trackIndex_));
 }
 
 void CVelmoraDlg::PlaybackStopped() {
@@ -163,6 +153,7 @@ void CVelmoraDlg::PlaybackStopped() {
   video_->LeaveFullScreen();
   video_->Dock();
   video_->hide();
+  map_->Dock();
   map_->hide();
 }
 
@@ -181,8 +172,7 @@ void CVelmoraDlg::RecordingsChanged() {
         timeline_.ClickHour(h, 0);
         break;
       }
-    QSignalBlocker block(calendar_);
-    calendar_->setSelectedDate(ToQDate(first));
+    calendar_->SetCurSel(ToQDate(first));
   }
   RebuildTimeline();
 }
@@ -194,75 +184,70 @@ void CVelmoraDlg::RebuildTimeline() {
 }
 
 void CVelmoraDlg::ColourGrids() {
-  for (auto* g : grids_) {
-    if (!g->Place().minutes) g->SetFocusCell(-1);
-    g->update();
-  }
+  for (auto* g : grids_) g->Recolour();
+  Grid(kIdHourGrid1).SetFocusCell(-1, -1);
 }
 
 void CVelmoraDlg::MarkCalendarDays() {
-  calendar_->setDateTextFormat(QDate(), QTextCharFormat());
+  calendar_->ClearMarks();
   PlayerChannel* c = panel_->Controller().Channel();
-  if (!c) return;
-  QTextCharFormat marked;
-  marked.setBackground(QColor(200, 40, 40));
-  marked.setForeground(Qt::white);
-  marked.setFontWeight(QFont::Bold);
-  for (const CivilDate& d : RecordingDays(c->Recordings())) calendar_->setDateTextFormat(ToQDate(d), marked);
+  if (c)
+    for (const CivilDate& d : RecordingDays(c->Recordings())) calendar_->MarkDay(ToQDate(d));
+  calendar_->update();
 }
 
 void CVelmoraDlg::GridClicked(int id, int column) {
   const GridPlace& place = Grid(id).Place();
   if (!place.minutes) {
     for (auto* g : grids_)
-      if (!g->Place().minutes && g->Place().id != id) g->SetFocusCell(-1);
-    if (timeline_.ClickHour(column, place.offset)) ColourGrids();
+      if (!g->Place().minutes && g->Place().id != id) g->SetFocusCell(-1, -1);
+    if (timeline_.ClickHour(column, place.offset))
+      for (auto* g : grids_)
+        if (g->Place().minutes) g->Recolour();
     return;
   }
   for (auto* g : grids_)
-    if (g->Place().minutes && g->Place().id != id) g->SetFocusCell(-1);
+    if (g->Place().minutes && g->Place().id != id) g->SetFocusCell(-1, -1);
   const std::optional<int64_t> t = timeline_.ClickMinute(column, place.offset);
   PlayerChannel* c = panel_->Controller().Channel();
   if (t && c) c->PlayAtTime(*t);
 }
 
 void CVelmoraDlg::MapButton() {
-  if (map_->isVisible()) map_->hide();
+  if (map_->isVisible()) map_->Undock();
   else map_->show();
 }
 
-// The settings and camera dialogs are run from here once they exist.
-void CVelmoraDlg::ConfigButton() {}
-void CVelmoraDlg::SdSetButton() {}
+void CVelmoraDlg::ConfigButton() {
+  CConfigDlg dialog(panel_, nullptr, {}, this);
+  dialog.exec();
+}
+
+void CVelmoraDlg::SdSetButton() {
+  if (!disks_) disks_ = platform::MakeUDisksService();
+  CDlgSDSet dialog(panel_, disks_.get(), nullptr, this);
+  dialog.exec();
+}
 
 bool CVelmoraDlg::event(QEvent* e) {
   if (e->type() == MessageEvent::Type()) {
     auto* m = static_cast<MessageEvent*>(e);
     if (!panel_->Controller().IsCurrent(m->Tag())) return true; // from a closed channel
     if (m->Message() == WM_TS_TELEMETRY) OnTelemetry();
-    else if (m->Message() == WM_TS_FILECHANGE) {
-      ++trackIndex_;
-      mapText_->setText(QString("Track %1").arg(trackIndex_));
-    }
+    else if (m->Message() == WM_TS_FILECHANGE) map_->ClearTrack(++trackIndex_);
     return true;
   }
-  return QWidget::event(e);
+  return CVxSkinDialog::event(e);
 }
 
 void CVelmoraDlg::OnTelemetry() {
   TelemetryMailbox::Text text;
   if (!AppTelemetryMailbox().Read(text)) return;
-  TelemetrySample s;
-  if (ParseTelemetry(TelemetryText(std::string_view(text.data(), text.size())), s) == 1) {
-    shown_.latitude = s.latitude;
-    shown_.longitude = s.longitude;
-    shown_.speed = s.speed;
-    shown_.course = s.course;
-    mapText_->setText(QString("Track %1\n%2\n%3")
-                          .arg(trackIndex_)
-                          .arg(QString::fromStdString(FormatLatitude(s.latitude)).trimmed())
-                          .arg(QString::fromStdString(FormatLongitude(s.longitude)).trimmed()));
-  }
+  // The map parses the text and keeps position, speed and course; the panel
+  // shows them with the G-sensor reading.
+  map_->UpdatePosition(trackIndex_, TelemetryText(std::string_view(text.data(), text.size())));
+  const auto& v = map_->Values();
+  shown_ = {v.Latitude(), v.Longitude(), v.Speed(), v.Angle()};
   panel_->OnTelemetry(shown_, CurrentGSensor());
 }
 
@@ -312,32 +297,12 @@ bool CVelmoraDlg::HandleKey(int key, uint32_t modifiers) {
   return true;
 }
 
-void CVelmoraDlg::paintEvent(QPaintEvent*) {
-  QPainter p(this);
-  p.fillRect(rect(), QColor(24, 27, 31));
-  p.fillRect(QRect(0, 0, width(), 30), QColor(36, 40, 46));
-  p.setPen(QColor(70, 76, 84));
-  p.drawRect(ToQ(layout_.video).adjusted(-1, -1, 0, 0));
-  p.drawRect(ToQ(layout_.map).adjusted(-1, -1, 0, 0));
-  // Labels of the timelines.
-  p.setPen(QColor(170, 170, 170));
-  QFont f = font();
-  f.setPixelSize(10);
-  p.setFont(f);
-  const GridPlace& m = layout_.grids[0];
-  const GridPlace& h = layout_.grids[2];
-  p.drawText(QRect(m.rect.x, m.rect.y - 14, m.rect.width, 12), Qt::AlignLeft, "Minute");
-  p.drawText(QRect(h.rect.x, h.rect.y - 14, h.rect.width, 12), Qt::AlignLeft, "Hour");
-  if (!video_->isVisible()) {
-    p.setPen(QColor(90, 96, 104));
-    f.setPixelSize(18);
-    p.setFont(f);
-    p.drawText(ToQ(layout_.video), Qt::AlignCenter, "Dravix");
+void CVelmoraDlg::paintEvent(QPaintEvent* e) {
+  CVxSkinDialog::paintEvent(e);
+  if (isMinimized()) {
+    QPainter p(this);
+    p.drawPixmap(rect().center() - QPoint(16, 16), windowIcon().pixmap(32, 32));
   }
-}
-
-void CVelmoraDlg::mousePressEvent(QMouseEvent* e) {
-  if (e->button() == Qt::LeftButton && windowHandle()) windowHandle()->startSystemMove();
 }
 
 void CVelmoraDlg::dragEnterEvent(QDragEnterEvent* e) {
@@ -355,12 +320,12 @@ void CVelmoraDlg::dropEvent(QDropEvent* e) {
 void CVelmoraDlg::keyPressEvent(QKeyEvent* e) {
   // Escape and Enter never close the window.
   if (e->key() == Qt::Key_Escape || e->key() == Qt::Key_Return || e->key() == Qt::Key_Enter) return;
-  QWidget::keyPressEvent(e);
+  CVxSkinDialog::keyPressEvent(e);
 }
 
 void CVelmoraDlg::closeEvent(QCloseEvent* e) {
   // Closed by its button or by the window manager: the program ends (also when
   // the video area floats as a window of its own).
-  QWidget::closeEvent(e);
+  CVxSkinDialog::closeEvent(e);
   QCoreApplication::quit();
 }

@@ -8,21 +8,25 @@
 #include <string>
 
 #include <QTimer>
-#include <QWidget>
 
 #include "app/logic/card_watcher.h"
 #include "app/logic/keymap.h"
 #include "app/logic/layout.h"
 #include "app/logic/timeline.h"
 #include "app/panel/play_ctrl_dlg.h"
+#include "skin/vx_skin_dialog.h"
 
 class CDevShowDlg;
-class QCalendarWidget;
-class QLabel;
-class QPushButton;
+class CMapDlg;
+class CMonthCalCtrlEx;
+class CVxSkinButton;
+class PictureStatic;
 class TimelineStrip;
+namespace platform {
+class DiskService;
+}
 
-class CVelmoraDlg : public QWidget, public PanelHost {
+class CVelmoraDlg : public CVxSkinDialog, public PanelHost {
   Q_OBJECT
 public:
   explicit CVelmoraDlg(int uiMode, VolumeMixer& mixer);
@@ -41,8 +45,8 @@ public:
 
   CPlayCtrlDlg& Panel() { return *panel_; }
   CDevShowDlg& VideoArea() { return *video_; }
-  QWidget& MapWindow() { return *map_; }
-  QCalendarWidget& Calendar() { return *calendar_; }
+  CMapDlg& MapWindow() { return *map_; }
+  CMonthCalCtrlEx& Calendar() { return *calendar_; }
   TimelineStrip& Grid(int id);
   TimelineModel& Timeline() { return timeline_; }
   const layout::MainLayout& Layout() const { return layout_; }
@@ -67,7 +71,6 @@ public:
 protected:
   bool event(QEvent* e) override;
   void paintEvent(QPaintEvent* e) override;
-  void mousePressEvent(QMouseEvent* e) override;
   void dragEnterEvent(QDragEnterEvent* e) override;
   void dropEvent(QDropEvent* e) override;
   void keyPressEvent(QKeyEvent* e) override;
@@ -80,13 +83,13 @@ private:
 
   const layout::MainLayout& layout_;
   std::string startFile_;
-  QLabel* banner_ = nullptr;
-  QPushButton* close_ = nullptr;
-  QPushButton* minimize_ = nullptr;
+  PictureStatic* banner_ = nullptr;
+  CVxSkinButton* close_ = nullptr;
+  CVxSkinButton* minimize_ = nullptr;
   CDevShowDlg* video_ = nullptr;
-  QWidget* map_ = nullptr;
-  QLabel* mapText_ = nullptr;
-  QCalendarWidget* calendar_ = nullptr;
+  CMapDlg* map_ = nullptr;
+  CMonthCalCtrlEx* calendar_ = nullptr;
+  std::unique_ptr<platform::DiskService> disks_;
   std::array<TimelineStrip*, 4> grids_{};
   CPlayCtrlDlg* panel_ = nullptr;
   TimelineModel timeline_;

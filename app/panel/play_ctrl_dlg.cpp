@@ -6,13 +6,15 @@
 #include <QMessageBox>
 #include <QMouseEvent>
 #include <QPainter>
-#include <QPushButton>
-#include <QSlider>
-#include <QWindow>
 
 #include "app/logic/keymap.h"
+#include "app/picture_static.h"
 #include "app/settings.h"
 #include "core/telemetry_mailbox.h"
+#include "skin/digi_static.h"
+#include "skin/skin_messages.h"
+#include "skin/vx_skin_button.h"
+#include "skin/vx_skin_sld_button.h"
 #include "video/video_target.h"
 
 using namespace layout;
@@ -22,40 +24,15 @@ namespace {
 QRect ToQ(const Rect& r) { return {r.x, r.y, r.width, r.height}; }
 QString Q(const std::string& s) { return QString::fromStdString(s); }
 
-// Stand-in captions until the skin's bitmaps are drawn on the buttons.
-const char* Caption(int id, bool alt) {
-  switch (id) {
-    case kIdPrevFile: return "|<<";
-    case kIdPrevFrame: return "<|";
-    case kIdBackwardPlay: return "<";
-    case kIdPause: return "||";
-    case kIdStop: return "[]";
-    case kIdPlay: return ">";
-    case kIdNextFrame: return "|>";
-    case kIdNextFile: return ">>|";
-    case kIdMarkIn: return "|<";
-    case kIdMarkOut: return ">|";
-    case kIdBackup: return alt ? "B.." : "||B";
-    case kIdOpen: return "Open";
-    case kIdSave: return "Save";
-    case kIdSnapshot: return "Snap";
-    case kIdMap: return "Map";
-    case kIdConfig: return "Conf";
-    case kIdSdSet: return "SD";
-    case kIdMute: return alt ? "Muted" : "Vol";
-    case kIdFaster: return ">>";
-    case kIdSlower: return "<<";
-    default: return "";
-  }
-}
-
 } // namespace
 
 CPlayCtrlDlg::CPlayCtrlDlg(int uiMode, PanelHost& host, VolumeMixer& mixer, QWidget* parent)
-    : QWidget(parent), layout_(PanelLayoutFor(uiMode)), host_(host), history_(PanelLayoutFor(uiMode).historySize) {
+    : CVxSkinDialog(parent), layout_(PanelLayoutFor(uiMode)), host_(host),
+      history_(PanelLayoutFor(uiMode).historySize) {
   setObjectName("CPlayCtrlDlg");
+  EnableDrag(false); // the panel drags the main window instead
+  SetBackground(layout_.background);
   setFixedSize(layout_.size.width, layout_.size.height);
-  setAutoFillBackground(false);
   clock_.start();
   Build();
   controller_ = std::make_unique<PanelController>(
@@ -84,68 +61,59 @@ CPlayCtrlDlg::~CPlayCtrlDlg() { controller_.reset(); }
 
 void CPlayCtrlDlg::Build() {
   for (const auto& b : layout_.buttons) {
-    auto* button = new QPushButton(Caption(b.id, false), this);
+    auto* button = new CVxSkinButton(this);
     button->setObjectName(QString("button%1").arg(b.id));
     button->setFocusPolicy(Qt::NoFocus);
-    if (b.rect) button->setGeometry(ToQ(*b.rect));
-    else button->hide();
-    button->setStyleSheet("QPushButton{background:#2d333b;color:#e6e6e6;border:1px solid #555;border-radius:3px;"
-                          "font-size:9px;padding:0}QPushButton:hover{background:#3b4450}"
-                          "QPushButton:pressed{background:#1e2228}");
+    button->SetSkin(b.bitmap);
+    if (b.rect) {
+      button->move(b.rect->x, b.rect->y);
+      // Where the strip has another size than the place, the place decides.
+      button->resize(b.rect->width, b.rect->height);
+    } else {
+      button->hide();
+    }
     const int id = b.id;
-    connect(button, &QPushButton::clicked, this, [this, id] { OnButton(id); });
+    connect(button, &QAbstractButton::clicked, this, [this, id] { OnButton(id); });
     buttons_[b.id] = button;
   }
   for (int i = 0; i < 3; ++i) {
     const SliderPlace& s = layout_.sliders[static_cast<size_t>(i)];
-    auto* slider = new QSlider(Qt::Horizontal, this);
+    auto* slider = new CVxSkinSldButton(this);
     slider->setObjectName(QString("slider%1").arg(s.id));
     slider->setFocusPolicy(Qt::NoFocus);
-    slider->setRange(0, s.rangeMax);
-    slider->setGeometry(s.rect.x, s.rect.y, s.rect.width, std::max(s.rect.height, 16));
-    if (s.number == 3) {
-      slider->setPageStep(1);
-      slider->setTickPosition(QSlider::TicksBelow);
-      slider->setTickInterval(2);
-    }
-    const int number = s.number;
-    connect(slider, &QSlider::sliderPressed, this, [this, number] { controller_->SliderDown(number); });
-    connect(slider, &QSlider::sliderReleased, this,
-            [this, number, slider] { controller_->SliderUp(number, slider->value()); update(); });
-    // Clicks on the track and wheel moves end like a release.
-    connect(slider, &QSlider::actionTriggered, this, [this, number, slider](int action) {
-      if (action == QAbstractSlider::SliderMove || slider->isSliderDown()) return;
-      QTimer::singleShot(0, this, [this, number, slider] {
-        controller_->SliderUp(number, slider->value());
-        update();
-      });
-    });
+    slider->move(s.rect.x, s.rect.y);
+    slider->SetSkin(s.trackBitmap);
+    slider->SetThumb(s.thumbBitmap);
+    slider->SetSliderNumber(s.number);
+    slider->SetRange(0, s.rangeMax);
+    slider->SetPos(s.number == 3 ? 4 : 0);
     sliders_[i] = slider;
   }
-  speedDigits_ = new QLabel("000", this);
+  speedDigits_ = new CDigiStatic(this);
+  speedDigits_->SetColor(QColor(24, 16, 16), QColor(0, 255, 0));
+  speedDigits_->SetText("000");
+  speedDigits_->SetTransparent(true);
+  speedDigits_->ModifyDigiStyle(0, 6);
   speedDigits_->setGeometry(ToQ(layout_.speedDigits));
-  speedDigits_->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-  QFont digits("DejaVu Sans Mono");
-  digits.setPixelSize(static_cast<int>(layout_.speedDigits.height * 0.85));
-  digits.setBold(true);
-  speedDigits_->setFont(digits);
-  speedDigits_->setStyleSheet("color:#00ff00;background:transparent");
-  speedUnit_ = new QLabel(this);
+  speedUnit_ = new PictureStatic(this);
   speedUnit_->setGeometry(ToQ(layout_.speedUnit));
-  speedUnit_->setStyleSheet("color:#00ff00;background:transparent;font-size:10px");
   separator_ = new QWidget(this);
   separator_->setGeometry(ToQ(layout_.separator));
-  separator_->setStyleSheet("background:black");
+  separator_->setAutoFillBackground(true);
+  QPalette black = separator_->palette();
+  black.setColor(QPalette::Window, Qt::black);
+  separator_->setPalette(black);
   frameCount_ = new QLabel(this);
+  frameCount_->setObjectName("frameCount");
   frameCount_->hide();
 }
 
-QAbstractButton* CPlayCtrlDlg::Button(int id) const {
+CVxSkinButton* CPlayCtrlDlg::Button(int id) const {
   auto it = buttons_.find(id);
   return it == buttons_.end() ? nullptr : it->second;
 }
 
-QSlider* CPlayCtrlDlg::Slider(int number) const {
+CVxSkinSldButton* CPlayCtrlDlg::Slider(int number) const {
   return number >= 1 && number <= 3 ? sliders_[number - 1] : nullptr;
 }
 
@@ -164,10 +132,20 @@ void CPlayCtrlDlg::ApplyLanguage() {
 }
 
 void CPlayCtrlDlg::ApplySpeedUnit() {
+  // km/h is printed on the background; the other units cover it.
   const int unit = Settings().speedUnit;
-  speedUnit_->setText(Q(SpeedUnitName(unit)));
-  speedUnit_->setVisible(true);
-  speedDigits_->setText(Q(FormatSpeed(shown_.speed, unit)));
+  if (unit == 1 || unit == 2) {
+    speedUnit_->SetBitmap(unit == 1 ? layout_.unitBitmapMph : layout_.unitBitmapKnot);
+    speedUnit_->show();
+  } else {
+    speedUnit_->hide();
+  }
+  speedDigits_->SetText(Q(FormatSpeed(shown_.speed, unit)));
+}
+
+std::string CPlayCtrlDlg::PlayingPath() const {
+  PlayerChannel* c = controller_->Channel();
+  return c ? c->CurrentFile() : std::string();
 }
 
 void CPlayCtrlDlg::OnButton(int id) {
@@ -212,25 +190,26 @@ std::string CPlayCtrlDlg::AskFile(const FileDialogSpec& spec, const std::string&
 }
 
 void CPlayCtrlDlg::SetPositionSlider(int position) {
-  if (sliders_[0]->isSliderDown()) return;
-  QSignalBlocker block(sliders_[0]);
-  sliders_[0]->setValue(position);
+  if (!sliders_[0]->IsDragging()) sliders_[0]->SetPos(position);
 }
 
-void CPlayCtrlDlg::SetSpeedSlider(int position) {
-  QSignalBlocker block(sliders_[2]);
-  sliders_[2]->setValue(position);
-}
+void CPlayCtrlDlg::SetSpeedSlider(int position) { sliders_[2]->SetPos(position); }
 
 void CPlayCtrlDlg::SetVolumeSlider(int position) {
-  QSignalBlocker block(sliders_[1]);
-  sliders_[1]->setValue(position);
+  sliders_[1]->SetPos(position);
   update();
 }
 
-void CPlayCtrlDlg::SetBackupRunning(bool running) { buttons_[kIdBackup]->setText(Caption(kIdBackup, running)); }
+void CPlayCtrlDlg::SetBackupRunning(bool running) {
+  const ButtonPlace* b = FindButton(layout_, kIdBackup);
+  buttons_[kIdBackup]->SetSkin(running ? b->altBitmap : b->bitmap);
+}
 
-void CPlayCtrlDlg::SetMuted(bool muted) { buttons_[kIdMute]->setText(Caption(kIdMute, muted)); }
+void CPlayCtrlDlg::SetMuted(bool muted) {
+  const ButtonPlace* b = FindButton(layout_, kIdMute);
+  buttons_[kIdMute]->SetSkin(muted ? b->altBitmap : b->bitmap);
+  if (b->rect) buttons_[kIdMute]->resize(b->rect->width, b->rect->height);
+}
 
 void CPlayCtrlDlg::ShowFrameCount(int framesPerSecond) { frameCount_->setText(QString::number(framesPerSecond)); }
 
@@ -244,7 +223,7 @@ void CPlayCtrlDlg::OnTelemetry(const TelemetryShown& shown, const GSensorTriple&
 
 void CPlayCtrlDlg::PaintTelemetryNow() {
   ++telemetryPaints_;
-  speedDigits_->setText(Q(FormatSpeed(shown_.speed, Settings().speedUnit)));
+  speedDigits_->SetText(Q(FormatSpeed(shown_.speed, Settings().speedUnit)));
   update(ToQ(layout_.dial));
   update(ToQ(layout_.graph));
 }
@@ -252,34 +231,29 @@ void CPlayCtrlDlg::PaintTelemetryNow() {
 bool CPlayCtrlDlg::event(QEvent* e) {
   if (e->type() == MessageEvent::Type()) {
     auto* m = static_cast<MessageEvent*>(e);
-    controller_->OnMessage(m->Message(), m->WParam(), m->Tag());
+    switch (m->Message()) {
+      case WM_SKINSLIDER_DOWN: controller_->SliderDown(static_cast<int>(m->WParam())); break;
+      case WM_SKINSLIDER_UP:
+        controller_->SliderUp(static_cast<int>(m->WParam()), static_cast<int>(m->LParam()));
+        if (m->WParam() == 2) update();
+        break;
+      case WM_SKINSLIDER_MOVE: break;
+      default: controller_->OnMessage(m->Message(), m->WParam(), m->Tag()); break;
+    }
     return true;
   }
-  return QWidget::event(e);
+  return CVxSkinDialog::event(e);
 }
 
-void CPlayCtrlDlg::paintEvent(QPaintEvent*) {
+void CPlayCtrlDlg::paintEvent(QPaintEvent* e) {
+  CVxSkinDialog::paintEvent(e); // the background
   QPainter p(this);
-  p.fillRect(rect(), QColor(34, 38, 44));
-  // Frames of the areas the background bitmap carries.
-  p.setPen(QColor(70, 76, 84));
-  p.drawRect(ToQ(layout_.graph).adjusted(-1, -1, 0, 0));
-  p.setPen(QColor(170, 170, 170));
-  QFont f = font();
-  f.setPixelSize(static_cast<int>(10 * layout_.scale + 1));
-  p.setFont(f);
-  const SliderPlace& speed = layout_.sliders[2];
-  const char* marks[5] = {"1/16", "1/4", "SPEED", "2", "4"};
-  for (int i = 0; i < 5; ++i) {
-    const int x = speed.rect.x + 6 + (speed.rect.width - 12) * i / 4;
-    p.drawText(QRect(x - 20, speed.rect.y - 16, 40, 14), Qt::AlignCenter, marks[i]);
-  }
   DrawVolumeBar(p, layout_, controller_ ? controller_->VolumeSlider() : 0);
   DrawGSensorGraph(p, layout_, history_.Samples());
   DrawCompass(p, layout_, shown_);
 }
 
 void CPlayCtrlDlg::mousePressEvent(QMouseEvent* e) {
-  // The panel drags the main window.
-  if (e->button() == Qt::LeftButton && window()->windowHandle()) window()->windowHandle()->startSystemMove();
+  // The panel drags the main window; it never moves itself.
+  if (e->button() == Qt::LeftButton) DragWindowOf(this, e->globalPosition().toPoint());
 }

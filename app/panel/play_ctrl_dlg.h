@@ -7,17 +7,21 @@
 
 #include <QElapsedTimer>
 #include <QTimer>
-#include <QWidget>
 
+#include "app/config/config_logic.h"
 #include "app/logic/layout.h"
 #include "app/logic/panel_controller.h"
 #include "app/logic/telemetry_display.h"
 #include "app/panel/panel_painter.h"
 #include "app/qt_message_target.h"
+#include "camera/sd_set_logic.h"
+#include "skin/vx_skin_dialog.h"
 
-class QAbstractButton;
+class CDigiStatic;
+class CVxSkinButton;
+class CVxSkinSldButton;
+class PictureStatic;
 class QLabel;
-class QSlider;
 class VideoTarget;
 
 // What the panel needs of the main window.
@@ -35,7 +39,7 @@ public:
   virtual void SdSetButton() = 0;
 };
 
-class CPlayCtrlDlg : public QWidget, public PanelView {
+class CPlayCtrlDlg : public CVxSkinDialog, public PanelView, public PanelRefresh, public PlaybackHooks {
   Q_OBJECT
 public:
   CPlayCtrlDlg(int uiMode, PanelHost& host, VolumeMixer& mixer, QWidget* parent);
@@ -50,8 +54,9 @@ public:
   void OnTelemetry(const TelemetryShown& shown, const GSensorTriple& g);
   void ApplyLanguage();
   void ApplySpeedUnit();
-  QAbstractButton* Button(int id) const;
-  QSlider* Slider(int number) const;
+  CVxSkinButton* Button(int id) const;
+  CVxSkinSldButton* Slider(int number) const;
+  CDigiStatic* SpeedDigits() const { return speedDigits_; }
   const GSensorHistory& History() const { return history_; }
   int TelemetryPaints() const { return telemetryPaints_; }
 
@@ -69,6 +74,15 @@ public:
   void PlaybackStopped() override { host_.PlaybackStopped(); }
   void RecordingsChanged() override { host_.RecordingsChanged(); }
 
+  // PanelRefresh (the settings dialog after OK)
+  void RefreshSpeedUnit() override { ApplySpeedUnit(); }
+  void RefreshLanguageTexts() override { ApplyLanguage(); }
+
+  // PlaybackHooks (the card dialog)
+  std::string PlayingPath() const override;
+  std::vector<std::string> ExportPaths() const override { return controller_->ExportPaths(); }
+  void StopPlayback() override { controller_->Stop(); }
+
 protected:
   bool event(QEvent* e) override;
   void paintEvent(QPaintEvent* e) override;
@@ -82,10 +96,10 @@ private:
 
   const layout::PanelLayout& layout_;
   PanelHost& host_;
-  std::map<int, QAbstractButton*> buttons_;
-  QSlider* sliders_[3] = {};
-  QLabel* speedDigits_ = nullptr;
-  QLabel* speedUnit_ = nullptr;
+  std::map<int, CVxSkinButton*> buttons_;
+  CVxSkinSldButton* sliders_[3] = {};
+  CDigiStatic* speedDigits_ = nullptr;
+  PictureStatic* speedUnit_ = nullptr;
   QLabel* frameCount_ = nullptr;
   QWidget* separator_ = nullptr;
   QTimer timer100_;

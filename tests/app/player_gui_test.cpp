@@ -10,12 +10,10 @@
 
 #include <QAbstractButton>
 #include <QApplication>
-#include <QCalendarWidget>
 #include <QElapsedTimer>
 #include <QKeyEvent>
 #include <QMimeData>
 #include <QMouseEvent>
-#include <QTextCharFormat>
 #include <QTimer>
 #include <QUrl>
 
@@ -24,6 +22,9 @@
 #include "app/main_window/velmora_dlg.h"
 #include "app/settings.h"
 #include "app/velmora_app.h"
+#include "skin/month_cal_ctrl_ex.h"
+#include "skin/vx_skin_button.h"
+#include "telemetry/map/map_dlg.h"
 #include "tests/support/test_support.h"
 #include "video/video_static.h"
 
@@ -52,6 +53,7 @@ protected:
     static char name[] = "player_gui_tests";
     static char* argv[] = {name, nullptr};
     qputenv("SDL_AUDIODRIVER", "dummy");
+    CMapDlg::PrepareApplication();
     app_ = new QApplication(argc, argv);
     dir_ = new TempDir;
     // 08:00:00-08:00:40 (read-only), 08:00:40-08:01:20, 08:01:20-08:02:00.
@@ -85,12 +87,15 @@ protected:
     player_->Start(args);
   }
   void Click(TimelineStrip& grid, int column) {
-    const auto widths = layout::ColumnWidths(grid.width(), grid.Place().columns);
+    const auto widths = layout::ColumnWidths(grid.Place().rect.width, grid.Place().columns);
     int x = 0;
     for (int c = 0; c < column; ++c) x += widths[static_cast<size_t>(c)];
     const QPointF at(x + 1, grid.height() / 2);
     QMouseEvent press(QEvent::MouseButtonPress, at, grid.mapToGlobal(at), Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
     QCoreApplication::sendEvent(&grid, &press);
+    QMouseEvent release(QEvent::MouseButtonRelease, at, grid.mapToGlobal(at), Qt::LeftButton, Qt::NoButton,
+                        Qt::NoModifier);
+    QCoreApplication::sendEvent(&grid, &release);
   }
 
   static QApplication* app_;
@@ -117,9 +122,9 @@ TEST_F(PlayerWindow, OpensTheCardMarksItsDaysAndMinutesAndPlaysAClickedMinute) {
   EXPECT_TRUE(Window().MapWindow().isVisible());
 
   // The card's day is marked and shown, at the hour of its first recording.
-  ASSERT_TRUE(PumpUntil([&] { return Window().Calendar().dateTextFormat(QDate(2024, 6, 1)).fontWeight() == QFont::Bold; }));
-  EXPECT_EQ(Window().Calendar().dateTextFormat().size(), 1);
-  EXPECT_EQ(Window().Calendar().selectedDate(), QDate(2024, 6, 1));
+  ASSERT_TRUE(PumpUntil([&] { return Window().Calendar().IsMarked(QDate(2024, 6, 1)); }));
+  EXPECT_EQ(Window().Calendar().MarkedDays().size(), 1u);
+  EXPECT_EQ(Window().Calendar().GetCurSel(), QDate(2024, 6, 1));
   TimelineStrip& minutes = Window().Grid(layout::kIdMinuteGrid1);
   TimelineStrip& hours = Window().Grid(layout::kIdHourGrid1);
   EXPECT_EQ(hours.CellColour(8), kRed);
@@ -145,12 +150,12 @@ TEST_F(PlayerWindow, OpensTheCardMarksItsDaysAndMinutesAndPlaysAClickedMinute) {
 TEST_F(PlayerWindow, StopGreysEveryCellAndHidesVideoAndMap) {
   Start();
   ASSERT_TRUE(PumpUntil([&] { return PicturesShown(); }));
-  ASSERT_TRUE(PumpUntil([&] { return !Window().Calendar().dateTextFormat().isEmpty(); }));
+  ASSERT_TRUE(PumpUntil([&] { return !Window().Calendar().MarkedDays().empty(); }));
   Window().Panel().Button(layout::kIdStop)->click();
   EXPECT_EQ(Channel(), nullptr);
   EXPECT_FALSE(Window().VideoArea().isVisible());
   EXPECT_FALSE(Window().MapWindow().isVisible());
-  EXPECT_TRUE(Window().Calendar().dateTextFormat().isEmpty());
+  EXPECT_TRUE(Window().Calendar().MarkedDays().empty());
   for (int id : {layout::kIdMinuteGrid1, layout::kIdMinuteGrid2, layout::kIdHourGrid1, layout::kIdHourGrid2}) {
     TimelineStrip& g = Window().Grid(id);
     for (int c = 0; c < g.Place().columns; ++c) EXPECT_EQ(g.CellColour(c), kGrey) << id << " " << c;
