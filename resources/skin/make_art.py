@@ -362,7 +362,9 @@ def unit_plate(w, h, label):
 
 
 def banner(w, h):
-    body = [rect(0, 0, w, h, "#15181c"),
+    # The title band of the main window runs on through the banner: its top
+    # outline and bottom hairline continue across.
+    body = [rect(0, 0, w, h, "#15181c"), rect(0, 0, w, 1, LINE2), rect(0, h - 1, w, 1, LINE),
             f'<path d="M40 15.5 H{w / 2 - 62}" stroke="{LINE2}" stroke-width="1"/>',
             f'<path d="M{w / 2 + 62} 15.5 H{w - 40}" stroke="{LINE2}" stroke-width="1"/>',
             rect(w / 2 - 62 - 4, 13.5, 4, 4, ACCENT, rx=2), rect(w / 2 + 62, 13.5, 4, 4, ACCENT, rx=2),
