@@ -67,7 +67,7 @@ constexpr std::array kTable = std::to_array<SkinBitmapInfo>({
     {452, "btn_backup.svg", 128, 22, 4},
     {454, "bg_panel_1920.svg", 271, 800, 1},
     {456, "btn_backup_running.svg", 128, 22, 4},
-    {457, "btn_sd_setup.svg", 148, 34, 4},
+    {457, "btn_sd_setup.svg", 128, 22, 4},
     {459, "title_banner.svg", 480, 30, 1},
 });
 

@@ -11,7 +11,11 @@
 
 #include "skin/skin_bitmaps.h"
 
-CVxSkinDialog::CVxSkinDialog(QWidget* parent, Qt::WindowFlags flags) : QDialog(parent, flags) {}
+CVxSkinDialog::CVxSkinDialog(QWidget* parent, Qt::WindowFlags flags) : QDialog(parent, flags) {
+  // QDialog makes itself a window whatever the flags say; a skinned dialog
+  // given a parent and no window type lives inside that parent.
+  if (parent && (flags & Qt::WindowType_Mask) == Qt::Widget) setWindowFlags(flags);
+}
 
 bool CVxSkinDialog::SetBackground(int bitmapNumber) {
   background_ = skin::LoadSkinBitmap(bitmapNumber, devicePixelRatioF());
@@ -46,18 +50,20 @@ void CVxSkinDialog::paintEvent(QPaintEvent* event) {
     copy(QRect(0, 0, std::min(cw, W), std::min(ch, H)), QRect(0, 0, std::min(cw, W), std::min(ch, H)));
     return;
   }
-  const int hw = W / 2, hh = H / 2;
-  copy(QRect(0, 0, hw, hh), QRect(0, 0, hw, hh));
-  copy(QRect(cw - hw, 0, hw, hh), QRect(hw, 0, hw, hh));
-  copy(QRect(0, ch - hh, hw, hh), QRect(0, hh, hw, hh));
-  copy(QRect(cw - hw, ch - hh, hw, hh), QRect(hw, hh, hw, hh));
+  // Quarters: the left and top ones W/2 and H/2, the right and bottom ones take
+  // the rest, so an odd-sized picture shows whole, without a seam.
+  const int lw = W / 2, th = H / 2, rw = W - lw, bh = H - th;
+  copy(QRect(0, 0, lw, th), QRect(0, 0, lw, th));
+  copy(QRect(cw - rw, 0, rw, th), QRect(lw, 0, rw, th));
+  copy(QRect(0, ch - bh, lw, bh), QRect(0, th, lw, bh));
+  copy(QRect(cw - rw, ch - bh, rw, bh), QRect(lw, th, rw, bh));
   if (cw > W) {
-    copy(QRect(hw, ch - hh, cw - W, hh), QRect(hw, hh, W / 10, hh));
-    copy(QRect(hw, 0, cw - W, hh), QRect(hw, 0, W / 10, hh));
+    copy(QRect(lw, ch - bh, cw - W, bh), QRect(lw, th, W / 10, bh));
+    copy(QRect(lw, 0, cw - W, th), QRect(lw, 0, W / 10, th));
   }
   if (ch > H) {
-    copy(QRect(0, hh, hw, ch - H), QRect(0, hh, hw, H / 10));
-    copy(QRect(cw - hw, hh, hw, ch - H), QRect(hw, hh, hw, H / 10));
+    copy(QRect(0, th, lw, ch - H), QRect(0, th, lw, H / 10));
+    copy(QRect(cw - rw, th, rw, ch - H), QRect(lw, th, rw, H / 10));
   }
 }
 

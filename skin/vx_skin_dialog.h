@@ -8,6 +8,11 @@
 // window shape follows the client rectangle (rounded by the corner ellipse).
 // With dragging enabled, pressing the left button on the client area moves the
 // window.
+//
+// Without a parent the dialog is a frameless top-level window (the main
+// window). Given a parent and no window type in the flags it is a child widget
+// of that parent (the play control panel); pass Qt::Dialog for a top-level
+// dialog with a parent.
 class CVxSkinDialog : public QDialog {
   Q_OBJECT
 public:

@@ -33,6 +33,10 @@ TEST_F(SkinDialog, ExactSizeShowsThePictureUnchanged) {
   dialog_.resize(960, 600);
   EXPECT_EQ(Grab(&dialog_), art_);
   EXPECT_EQ(dialog_.mask(), QRegion(0, 0, 960, 600));
+  // An odd width (the small panel, 203 x 600) shows whole, without a seam.
+  dialog_.SetBackground(439);
+  dialog_.resize(203, 600);
+  EXPECT_EQ(Grab(&dialog_), skin::LoadSkinImage(439, 1.0).convertToFormat(QImage::Format_RGB32));
 }
 
 TEST_F(SkinDialog, LargerClientStretchesTheEdgesAndLeavesTheCentre) {
