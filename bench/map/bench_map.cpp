@@ -104,6 +104,7 @@ std::string Fix(int i) {
 
 int Child(const std::string& mode, int argc, char** argv) {
   if (qEnvironmentVariableIsEmpty("QTWEBENGINE_CHROMIUM_FLAGS")) qputenv("QTWEBENGINE_CHROMIUM_FLAGS", "--disable-gpu");
+  qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
   CMapDlg::PrepareApplication();
   QApplication app(argc, argv);
   QWidget host;
