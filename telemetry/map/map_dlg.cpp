@@ -6,9 +6,11 @@
 #include <QCoreApplication>
 #include <QFile>
 #include <QGuiApplication>
+#include <QLoggingCategory>
 #include <QMessageBox>
 #include <QPointer>
 #include <QScreen>
+#include <QTimer>
 #include <QVBoxLayout>
 #include <QWebEnginePage>
 #include <QWebEngineSettings>
@@ -21,6 +23,8 @@ namespace {
 
 constexpr int kFloatingWidth = 600;
 constexpr int kFloatingHeight = 420;
+// A window shown without its browser creates it this long after.
+constexpr int kLateBrowserMs = 2000;
 
 // The page of the map: it only ever shows the page the window loaded (a file
 // dropped on it, a link or a script cannot take it elsewhere), and the page's
@@ -55,6 +59,8 @@ const QUrl kBuiltInBase(QStringLiteral("file:///usr/share/javascript/leaflet/vel
 
 void CMapDlg::PrepareApplication() {
   QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+  // The browser's start-up report is for its developers, not our users.
+  QLoggingCategory::setFilterRules(QStringLiteral("qt.webenginecontext.info=false"));
   if (::geteuid() == 0 && !std::getenv("QTWEBENGINE_DISABLE_SANDBOX")) ::setenv("QTWEBENGINE_DISABLE_SANDBOX", "1", 1);
 }
 
@@ -229,5 +235,11 @@ void CMapDlg::closeEvent(QCloseEvent* event) {
 
 void CMapDlg::showEvent(QShowEvent* event) {
   QFrame::showEvent(event);
-  if (!view_) CreateBrowser();
+  // Creating the browser holds this thread for a few tenths of a second: not
+  // while the owner shows its first picture. It should call CreateBrowser
+  // once that is on screen; this is the fallback.
+  if (!view_ && !browserScheduled_) {
+    browserScheduled_ = true;
+    QTimer::singleShot(kLateBrowserMs, this, &CMapDlg::CreateBrowser);
+  }
 }

@@ -31,8 +31,10 @@ public:
   ~CMapDlg() override;
 
   // Creates the browser and starts loading the page, docked into the dock
-  // rectangle. Showing the window does it too; call it earlier to have the
-  // page ready when the map is first shown. Does nothing the second time.
+  // rectangle; does nothing the second time. It holds the user-interface
+  // thread for a few tenths of a second, so the owner calls it when that
+  // delays nothing (after its first video picture is on screen). A window
+  // shown without a browser creates it 2 s later.
   void CreateBrowser();
   bool BrowserCreated() const { return view_ != nullptr; }
 
@@ -102,5 +104,6 @@ private:
   bool ready_ = false;
   bool pageReady_ = false;
   bool ownLoadPending_ = false;
+  bool browserScheduled_ = false;
   MessageSink messageSink_;
 };

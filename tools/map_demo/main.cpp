@@ -78,6 +78,7 @@ int main(int argc, char** argv) {
     if (name == QStringLiteral("setMap")) loaded = true;
   });
   map.show();
+  map.CreateBrowser();
   if (!WaitUntil([&] { return loaded; }, 60000)) {
     std::fputs("velmora-map-demo: the map page did not load\n", stderr);
     return 1;
