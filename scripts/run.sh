@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# Sets up, builds and starts the player. Without arguments it plays the sample
-# card, which is made on first use; otherwise it opens the file or folder given.
-# Only the programs the run needs are built; scripts/test.sh builds the rest.
+# Sets up, builds and starts the player. Without arguments it presents the
+# sample card (made on first use) as an inserted card; otherwise it opens the
+# file given. Only the programs the run needs are built; scripts/test.sh builds
+# the rest.
 set -euo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
 build="$here/build"
@@ -59,11 +60,14 @@ if [ $# -eq 0 ]; then
   fi
   # The sample card is presented to the player as an inserted card.
   export VELMORA_REMOVABLE_ROOTS="$card${VELMORA_REMOVABLE_ROOTS:+:$VELMORA_REMOVABLE_ROOTS}"
-  set -- "$card/DCIM/100MEDIA"
+  if [ ! -x "$bin/velmora" ]; then set -- "$card/DCIM/100MEDIA"; fi
 fi
 
 if [ -x "$bin/velmora" ]; then
   exec "$bin/velmora" "$@"
-else
+elif [ -x "$bin/velmora-play" ]; then
   exec "$bin/velmora-play" "$@"
+else
+  echo "The player's window is not built (VELMORA_GUI is off)." >&2
+  exit 1
 fi

@@ -362,11 +362,13 @@ def unit_plate(w, h, label):
 
 
 def banner(w, h):
-    body = [rect(0, 0, w, h, "#15181c"),
+    # The title band of the main window runs on through the banner: its top
+    # outline and bottom hairline continue across.
+    body = [rect(0, 0, w, h, "#15181c"), rect(0, 0, w, 1, LINE2), rect(0, h - 1, w, 1, LINE),
             f'<path d="M40 15.5 H{w / 2 - 62}" stroke="{LINE2}" stroke-width="1"/>',
             f'<path d="M{w / 2 + 62} 15.5 H{w - 40}" stroke="{LINE2}" stroke-width="1"/>',
             rect(w / 2 - 62 - 4, 13.5, 4, 4, ACCENT, rx=2), rect(w / 2 + 62, 13.5, 4, 4, ACCENT, rx=2),
-            text(w / 2, 20.5, "DRAVIX", "15", MARK, "middle", "bold"),
+            text(w / 2, 20.5, "VELMORA", "15", MARK, "middle", "bold"),
             rect(w / 2 - 26, 25, 52, 1.5, ACCENT)]
     return svg(w, h, "\n".join(body))
 
@@ -377,7 +379,7 @@ def side_decoration(w, h):
             rect(0, 0, w, h, "url(#s)"), rect(w - 3, 0, 3, h, ACCENT),
             rect(0.5, 0.5, w - 1, h - 1, stroke=LINE),
             f'<g transform="translate({w / 2 + 9},{h - 24}) rotate(-90)">'
-            + text(0, 0, "DRAVIX", "26", MARK, "start", "bold") + '</g>',
+            + text(0, 0, "VELMORA", "26", MARK, "start", "bold") + '</g>',
             f'<g transform="translate({w / 2 + 24},{h - 24}) rotate(-90)">'
             + text(0, 0, "DASH CAMERA PLAYER", "10", DIM) + '</g>']
     # a compass rose on top, the player's mark
@@ -472,7 +474,7 @@ def main_background(mode):
         body.append(f'<circle cx="{bx}" cy="120" r="46" fill="none" stroke="{LINE2}" stroke-width="2"/>')
         body.append(_poly([(bx, 82), (bx + 9, 120), (bx - 9, 120)], ACCENT))
         body.append(_poly([(bx, 158), (bx + 9, 120), (bx - 9, 120)], DIM))
-        body.append(text(bx, 206, "DRAVIX", "30", MARK, "middle", "bold"))
+        body.append(text(bx, 206, "VELMORA", "30", MARK, "middle", "bold"))
         body.append(text(bx, 228, "DASH CAMERA PLAYER", "11", DIM, "middle"))
         body.append(rect(bx - 30, 240, 60, 2, ACCENT))
     return svg(W, H, "\n".join(body))
@@ -520,7 +522,7 @@ def panel_background(mode):
     body.append(rect(t(6) + 0.5, ty0 + 0.5, W - 2 * t(6) - 1, ty1 - ty0, "#0e1013", LINE, 1, rx=4))
     body.append(rect(t(6) + 1, t(706), W - 2 * t(6) - 2, 1, LINE))
     # foot: the mark of the player
-    body.append(text(W / 2, H - 14 * r, "DRAVIX", f"{11 * r + 1:.1f}", OFF, "middle", "bold"))
+    body.append(text(W / 2, H - 14 * r, "VELMORA", f"{11 * r + 1:.1f}", OFF, "middle", "bold"))
     body.append(rect(W / 2 - 14 * r, H - 9 * r, 28 * r, 1.5, ACCENT_DIM))
     return svg(W, H, "\n".join(body))
 
