@@ -45,7 +45,10 @@ fi
 # The main program when the project has one, else the plain player; and the
 # sample card's maker.
 targets=(velmora-play velmora-sample-card)
-if ninja -C "$build" -t targets all 2>/dev/null | grep -q '^velmora: '; then targets=(velmora velmora-sample-card); fi
+# (grep reads the whole list: stopping early would fail ninja's write, and the pipe with it.)
+if ninja -C "$build" -t targets all 2>/dev/null | grep '^velmora: ' >/dev/null; then
+  targets=(velmora velmora-sample-card)
+fi
 NINJA_STATUS="[%f/%t %p] " progress "$build/run-build.log" '^\[\([0-9]*\/[0-9]*\) *\([0-9]*%\)\].*' \
   'Building the player: \1 steps, \2' cmake --build "$build" --target "${targets[@]}"
 
