@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Sets up, builds and starts the player. Without arguments it plays the sample
-# card, which is made on first use; otherwise it opens the file or folder given.
+# Sets up, builds and starts the player. Without arguments it presents the
+# sample card (made on first use) as an inserted card; otherwise it opens the
+# file given.
 set -euo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
 "$here/scripts/setup-deps.sh"
@@ -18,7 +19,7 @@ if [ $# -eq 0 ]; then
   fi
   # The sample card is presented to the player as an inserted card.
   export VELMORA_REMOVABLE_ROOTS="$card${VELMORA_REMOVABLE_ROOTS:+:$VELMORA_REMOVABLE_ROOTS}"
-  set -- "$card/DCIM/100MEDIA"
+  if [ ! -x "$bin/velmora" ]; then set -- "$card/DCIM/100MEDIA"; fi
 fi
 
 if [ -x "$bin/velmora" ]; then
@@ -26,5 +27,5 @@ if [ -x "$bin/velmora" ]; then
 elif [ -x "$bin/velmora-play" ]; then
   exec "$bin/velmora-play" "$@"
 else
-  echo "The sample card is in ${card:-$1}; the player's window is not built yet." >&2
+  echo "The player's window is not built (VELMORA_GUI is off)." >&2
 fi
