@@ -145,6 +145,7 @@ AppSettings::AppSettings() {
   std::copy(std::begin(kLanguageTable), std::end(kLanguageTable), languages.begin());
   snapshotFolder = platform::HomeFolder() + "Capture/";
   programFolder = platform::ProgramFolder();
+  resourceFolder = platform::ResourceFolder(programFolder);
 }
 
 AppSettings& Settings() {
@@ -156,6 +157,7 @@ void ResetSettings(const std::string& programFolder) {
   AppSettings& s = Settings();
   AppSettings fresh;
   s.programFolder = programFolder.empty() || programFolder.back() == '/' ? programFolder : programFolder + "/";
+  s.resourceFolder = s.programFolder.empty() ? s.programFolder : platform::ResourceFolder(s.programFolder);
   s.language = 0;
   s.chosenLanguage = 0;
   s.defaultLongitude = fresh.defaultLongitude;
@@ -172,7 +174,7 @@ std::string ConfigFilePath() {
   return FolderWritable(Settings().programFolder) ? ProgramConfigFile() : XdgConfigFile();
 }
 
-std::string LanguageFolder() { return Settings().programFolder + "Language/"; }
+std::string LanguageFolder() { return Settings().resourceFolder + "Language/"; }
 
 int ReadConfigInt(std::string_view section, std::string_view key, int def) {
   return platform::ProfileGetInt(ConfigReadPath(), section, key, def);

@@ -21,6 +21,7 @@ constexpr int kLanguageCount = 41;
 // the user interface may change them are atomic.
 struct AppSettings {
   std::string programFolder;              // with a trailing '/'
+  std::string resourceFolder;             // Language/, map/, offset_min.bin; with a trailing '/'
   std::atomic<int> language{0};           // index of the language in use
   int chosenLanguage = 0;                 // chosen in the settings dialog
   double defaultLongitude = 120.528903;
