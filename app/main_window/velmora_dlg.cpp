@@ -98,7 +98,7 @@ CVelmoraDlg::~CVelmoraDlg() {
 
 void CVelmoraDlg::Shutdown() {
   cardTimer_.stop();
-  if (panel_) panel_->Controller().Stop();
+  if (panel_) panel_->Controller().Shutdown();
 }
 
 void CVelmoraDlg::Layout() {
