@@ -4,7 +4,9 @@
 // median and worst of 50 releases at random positions. The picture is known by
 // the frame number every sample picture carries (read from the drawn window;
 // within two groups of pictures of the position's frame). No peer figure:
-// ffplay's seek cannot be driven the same way here.
+// ffplay's seek cannot be driven the same way here. With SEEK_TRACE set, each
+// seek tells when the first picture came after the release, how many pictures
+// were read before the new position showed, and the time spent reading them.
 #include <algorithm>
 #include <chrono>
 #include <random>
@@ -75,13 +77,23 @@ int main(int argc, char** argv) {
     drawn = false;
     const auto start = std::chrono::steady_clock::now();
     window.Panel().Controller().SliderUp(1, pos);
+    int checked = 0;
+    double firstDraw = -1, grabMs = 0;
     const bool ok = PumpUntil(
         [&] {
           if (!drawn) return false;
           drawn = false;
-          return std::abs(FrameOnScreen(video) - target) <= kNear;
+          if (firstDraw < 0) firstDraw = bench::Seconds(start) * 1000;
+          ++checked;
+          const auto g = std::chrono::steady_clock::now();
+          const int f = FrameOnScreen(video);
+          grabMs += bench::Seconds(g) * 1000;
+          return std::abs(f - target) <= kNear;
         },
         5000);
+    if (std::getenv("SEEK_TRACE"))
+      std::fprintf(stderr, "seek %d: first draw %.0f ms, %d pictures checked, %.0f ms grabbing, total %.0f ms\n", pos,
+                   firstDraw, checked, grabMs, bench::Seconds(start) * 1000);
     if (ok) ms.push_back(bench::Seconds(start) * 1000);
     else ++lost;
     PumpUntil([] { return false; }, 100);
