@@ -16,6 +16,7 @@
 #include "core/ts_file.h"
 #include "core/ts_format.h"
 #include "export/avi_file.h"
+#include "platform/files.h"
 
 namespace {
 
@@ -45,6 +46,11 @@ ssize_t ReadAt(int fd, uint8_t* buf, size_t size, int64_t offset) {
 std::string NameOf(const std::string& path) {
   size_t sep = path.find_last_of("/\\");
   return sep == std::string::npos ? path : path.substr(sep + 1);
+}
+
+std::string FolderOf(const std::string& path) {
+  size_t sep = path.find_last_of("/\\");
+  return sep == std::string::npos ? std::string("./") : path.substr(0, sep + 1);
 }
 
 // Takes the video and audio PES packets of the stretch into an AVI file: each
@@ -167,6 +173,10 @@ std::string ExportRefusalText(ExportStart why, const std::string& output) {
     case ExportStart::StartMissing: return Translate("The Mark In recording cannot be found.");
     case ExportStart::OutputIsSource:
       return output + " " + Translate("is one of the recordings to be saved. Choose another file name.");
+    case ExportStart::OutputIsRecording:
+      return output + " " + Translate("is a recording. Recordings are never replaced: choose another file name.");
+    case ExportStart::EmptyStretch:
+      return Translate("The marked stretch is empty: set Mark Out further on.");
     case ExportStart::NoThread: return Translate("Backup failed");
     case ExportStart::Started:
     case ExportStart::MarksNotInOrder: break;
@@ -188,6 +198,7 @@ ExportStart CTSBackup::BeginExport(const ExportRequest& request) {
     case SegmentPlan::Result::MarksInDifferentFolders: return ExportStart::MarksInDifferentFolders;
     case SegmentPlan::Result::StartMissing: return ExportStart::StartMissing;
   }
+  if (plan_.Complete() && plan_.TotalBytes() == 0) return ExportStart::EmptyStretch;
   return Launch();
 }
 
@@ -213,6 +224,13 @@ ExportStart CTSBackup::Launch() {
       FileId id;
       if (FileIdOf(mark->file, &id) && id == out) return ExportStart::OutputIsSource;
     }
+    // Nor is any other recording of the folder replaced.
+    const std::string folder = FolderOf(plan_.Files().front().path);
+    for (const char* pattern : {"*.ts", "*.nts"})
+      for (const auto& f : platform::FindFiles(folder + pattern)) {
+        FileId id;
+        if (!f.isDirectory && FileIdOf(f.path, &id) && id == out) return ExportStart::OutputIsRecording;
+      }
   }
   {
     std::lock_guard lock(endMutex_);
@@ -355,20 +373,26 @@ CTSBackup::Ending CTSBackup::RunStreamCopy() {
     e.outcome = outcome;
     e.reason = std::move(reason);
   };
-  if (!OpenOutput(&e.reason)) {
-    e.outcome = ExportOutcome::Failed;
-    return e;
-  }
-  std::unique_ptr<uint8_t[]> buf(new uint8_t[kCopyChunk]);
   const auto& files = plan_.Files();
-
   // The start recording's beginning up to and including its program tables,
   // so that the copy can be played from its start. When the stretch begins
   // before the tables' end, the stretch itself carries them.
   int64_t headEnd = 0, tablesEnd = 0;
   StreamPids pids;
-  if (job_ == Job::Segment && FindProgramTables(files[0].path, &tablesEnd, &pids))
+  if (job_ == Job::Segment && FindProgramTables(files[0].path, &tablesEnd, &pids)) {
     headEnd = std::min(tablesEnd, files[0].from);
+    // A stretch in which no picture begins would give a file that shows nothing.
+    if (pids.video >= 0 && plan_.Complete() && !StretchHasPictureStart(plan_, pids.video)) {
+      e.outcome = ExportOutcome::Failed;
+      e.reason = Translate("the marked stretch holds no picture");
+      return e;
+    }
+  }
+  if (!OpenOutput(&e.reason)) {
+    e.outcome = ExportOutcome::Failed;
+    return e;
+  }
+  std::unique_ptr<uint8_t[]> buf(new uint8_t[kCopyChunk]);
 
   // The whole output is reserved at once: the file system lays it out in one
   // piece, and a disk without room for it fails the export before it begins.
@@ -516,6 +540,8 @@ CTSBackup::Ending CTSBackup::RunAvi() {
   }
   finished = finished || frames.Finished();
   if (frames.Failed()) fail(ExportOutcome::Failed, avi.Error());
+  else if (finished && e.outcome == ExportOutcome::Finished && avi.VideoFrames() == 0)
+    fail(ExportOutcome::Failed, Translate("the marked stretch holds no picture"));
   else if (!running_ && !finished && e.outcome == ExportOutcome::Finished) fail(ExportOutcome::Stopped, {});
   else if (e.outcome == ExportOutcome::Finished && !finished) fail(ExportOutcome::Incomplete, MissingText());
 

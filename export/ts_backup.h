@@ -39,6 +39,8 @@ enum class ExportStart {
   MarksInDifferentFolders,
   StartMissing,            // the Mark In recording is gone
   OutputIsSource,          // the output is one of the recordings of the stretch
+  OutputIsRecording,       // the output is another recording of the stretch's folder
+  EmptyStretch,            // the marks enclose no byte of any recording
   NoThread,
 };
 
