@@ -1,9 +1,5 @@
 #include "app/velmora_app.h"
 
-#include <signal.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
 #include <QAbstractSpinBox>
 #include <QApplication>
 #include <QKeyEvent>
@@ -11,25 +7,18 @@
 #include <QPlainTextEdit>
 #include <QScreen>
 #include <QSessionManager>
-#include <QSocketNotifier>
 #include <QTextEdit>
 
 #include "app/logic/card_finder.h"
 #include "app/main_window/dev_show_dlg.h"
 #include "app/main_window/velmora_dlg.h"
+#include "app/quit_on_signal.h"
 #include "app/settings.h"
 #include "telemetry/gps_offset.h"
 #include "video/av_decoder.h"
 #include "video/video_static.h"
 
 namespace {
-
-int g_signalFd[2] = {-1, -1};
-
-void OnSignal(int) {
-  const char c = 1;
-  [[maybe_unused]] ssize_t n = ::write(g_signalFd[1], &c, 1);
-}
 
 bool IsTextField(const QWidget* w) {
   return qobject_cast<const QLineEdit*>(w) || qobject_cast<const QTextEdit*>(w) ||
@@ -44,21 +33,6 @@ CVelmoraApp::~CVelmoraApp() { Finish(); }
 
 std::string CVelmoraApp::VersionText() { return VELMORA_VERSION; }
 
-void CVelmoraApp::InstallSignalHandlers() {
-  if (g_signalFd[0] < 0 && ::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, g_signalFd) != 0) return;
-  signalNotifier_ = new QSocketNotifier(g_signalFd[0], QSocketNotifier::Read, this);
-  connect(signalNotifier_, &QSocketNotifier::activated, this, [] {
-    char c;
-    [[maybe_unused]] ssize_t n = ::read(g_signalFd[0], &c, 1);
-    QCoreApplication::quit(); // Run saves on the way out
-  });
-  struct sigaction sa {};
-  sa.sa_handler = OnSignal;
-  sigemptyset(&sa.sa_mask);
-  sa.sa_flags = SA_RESTART;
-  for (int s : {SIGTERM, SIGINT, SIGHUP}) ::sigaction(s, &sa, nullptr);
-}
-
 void CVelmoraApp::Start(const std::vector<std::string>& args) {
   AvDecoder::InitLibrary();
   ScanLanguages();
@@ -67,11 +41,9 @@ void CVelmoraApp::Start(const std::vector<std::string>& args) {
   LoadSettings(size.width(), size.height());
   if (ReadConfigInt("Config", "GPS_Offset_Auto", 1) == 1) LoadGpsOffsetTableAtStartUp();
 
-  InstallSignalHandlers();
+  QuitOnSignals(); // SIGTERM and SIGINT end as closing the window does: Run saves
   // The desktop ending the session: save before it ends the process.
-  connect(qApp, &QGuiApplication::commitDataRequest, this, [this](QSessionManager&) {
-    if (!SaveSettings()) return;
-  });
+  connect(qApp, &QGuiApplication::commitDataRequest, this, [](QSessionManager&) { SaveSettings(); });
   qApp->installEventFilter(this);
 
   mixer_ = MakeSystemMixer();

@@ -9,7 +9,6 @@
 #include <QObject>
 
 class CVelmoraDlg;
-class QSocketNotifier;
 class VolumeMixer;
 
 class CVelmoraApp : public QObject {
@@ -32,10 +31,7 @@ protected:
   bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-  void InstallSignalHandlers();
-
   std::unique_ptr<VolumeMixer> mixer_;
   std::unique_ptr<CVelmoraDlg> window_;
-  QSocketNotifier* signalNotifier_ = nullptr;
   bool saved_ = false;
 };

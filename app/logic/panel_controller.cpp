@@ -47,9 +47,12 @@ PanelController::PanelController(PanelView& view, ChannelFactory factory, Volume
   view_.SetSpeedSlider(speedPosition_);
 }
 
-PanelController::~PanelController() {
+PanelController::~PanelController() { Shutdown(); }
+
+void PanelController::Shutdown() {
   job_.reset();
   channel_.reset();
+  tag_ = 0;
 }
 
 void PanelController::OpenRecording(const std::string& path, const std::vector<RecordingEntry>* list) {

@@ -76,6 +76,9 @@ public:
   bool OpenCard(bool reportMissing);
   void OpenFile();
   void Stop();
+  // Ends the export job (its output keeps what was saved) and the channel:
+  // nothing posts to the windows afterwards.
+  void Shutdown();
 
   // A panel button (control id); playback buttons do nothing without a channel.
   void Button(int id);

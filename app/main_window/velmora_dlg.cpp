@@ -3,6 +3,7 @@
 #include <QCoreApplication>
 #include <QDropEvent>
 #include <QMimeData>
+#include <QOpenGLWidget>
 #include <QPainter>
 
 #include "app/config/config_dialog.h"
@@ -53,10 +54,16 @@ CVelmoraDlg::CVelmoraDlg(int uiMode, VolumeMixer& mixer) : CVxSkinDialog(nullptr
   map_ = new CMapDlg(this);
   map_->SetDefaultPosition(Settings().defaultLatitude, Settings().defaultLongitude);
   map_->ClearTrack(trackIndex_);
-  // The browser is made before this window is first shown: showing it later
-  // turns the window's drawing to OpenGL and recreates the window under the
-  // video window's own GL surface, which does not survive that.
-  map_->CreateBrowser();
+  // The map's browser draws through OpenGL: the first such widget in a window
+  // turns the window's drawing to OpenGL and recreates the window, under the
+  // video window's own GL surface, which does not survive that. A tiny OpenGL
+  // widget (under the banner) makes the window so from the start, and the
+  // browser, slow to start, is made once the first picture is on screen.
+  auto* gl = new QOpenGLWidget(this);
+  gl->setGeometry(layout_.banner.x, layout_.banner.y, 1, 1);
+  gl->lower();
+  connect(video_->Video(), &CVideoStatic::pictureDrawn, this, &CVelmoraDlg::StartMap);
+  QTimer::singleShot(3000, this, &CVelmoraDlg::StartMap);
 
   panel_ = new CPlayCtrlDlg(uiMode, *this, mixer, this);
 
@@ -98,7 +105,7 @@ CVelmoraDlg::~CVelmoraDlg() {
 
 void CVelmoraDlg::Shutdown() {
   cardTimer_.stop();
-  if (panel_) panel_->Controller().Stop();
+  if (panel_) panel_->Controller().Shutdown();
 }
 
 void CVelmoraDlg::Layout() {
@@ -140,7 +147,8 @@ std::shared_ptr<platform::MessageTarget> CVelmoraDlg::MainWindowTarget(uint64_t 
 
 void CVelmoraDlg::PlaybackOpened() {
   video_->show();
-  map_->show();
+  if (map_->BrowserCreated()) map_->show();
+  else mapWanted_ = true;
   ++trackIndex_;
   map_->ClearTrack(trackIndex_);
   shown_ = {};
@@ -155,6 +163,13 @@ void CVelmoraDlg::PlaybackStopped() {
   video_->hide();
   map_->Dock();
   map_->hide();
+  mapWanted_ = false;
+}
+
+void CVelmoraDlg::StartMap() {
+  if (!map_->BrowserCreated()) map_->CreateBrowser();
+  if (mapWanted_) map_->show();
+  mapWanted_ = false;
 }
 
 void CVelmoraDlg::RecordingsChanged() {
@@ -214,8 +229,12 @@ void CVelmoraDlg::GridClicked(int id, int column) {
 }
 
 void CVelmoraDlg::MapButton() {
-  if (map_->isVisible()) map_->Undock();
-  else map_->show();
+  if (map_->isVisible()) {
+    map_->Undock();
+  } else {
+    mapWanted_ = true;
+    StartMap();
+  }
 }
 
 void CVelmoraDlg::ConfigButton() {

@@ -78,6 +78,8 @@ protected:
 
 private:
   void Layout();
+  // Makes the map's browser (once) and shows the map when playback wants it.
+  void StartMap();
   void OnTelemetry();
   void PollCards();
 
@@ -97,5 +99,6 @@ private:
   int trackIndex_ = 1;
   CardWatcher cards_;
   std::string cardFolder_; // the card opened last ("" when none)
+  bool mapWanted_ = false;  // playback waits for the map's browser
   QTimer cardTimer_;
 };

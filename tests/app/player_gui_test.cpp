@@ -14,6 +14,7 @@
 #include <QKeyEvent>
 #include <QMimeData>
 #include <QMouseEvent>
+#include <QScreen>
 #include <QTimer>
 #include <QUrl>
 
@@ -111,6 +112,14 @@ std::string PlayerWindow::media_;
 std::vector<std::string> PlayerWindow::recordings_;
 
 const QColor kGrey(104, 104, 104), kGreen(0, 255, 0), kRed(255, 0, 0);
+
+// With VELMORA_SCREENSHOT_DIR set, saves the screen there under the name.
+void Screenshot(const char* name) {
+  const QByteArray dir = qgetenv("VELMORA_SCREENSHOT_DIR");
+  if (dir.isEmpty()) return;
+  PumpUntil([] { return false; }, 1500);
+  if (QScreen* s = QGuiApplication::primaryScreen()) s->grabWindow(0).save(QString(dir) + "/" + name + ".png");
+}
 
 } // namespace
 
@@ -233,4 +242,51 @@ TEST_F(PlayerWindow, SettingsAreSavedWhenTheWindowClosesAndOnSigterm) {
   });
   EXPECT_EQ(player_->Run({}), 0);
   EXPECT_NE(ReadText(ConfigFilePath()).find("m_imagetype=1"), std::string::npos) << ReadText(ConfigFilePath());
+}
+
+// Docked -> floating (800 x 470) -> full screen -> floating -> docked by its
+// close box, by double clicks on the picture; F and Escape for full screen.
+TEST_F(PlayerWindow, TheVideoAreaFloatsGoesFullScreenAndDocksAgain) {
+  Start();
+  ASSERT_TRUE(PumpUntil([&] { return PicturesShown(); }));
+  ASSERT_TRUE(PumpUntil([&] { return Window().Calendar().IsMarked(QDate(2024, 6, 1)); }));
+  Screenshot("main-window");
+  CDevShowDlg& area = Window().VideoArea();
+  const QRect docked = area.geometry();
+  EXPECT_EQ(docked, QRect(273, 31, 1002, 563));
+  auto doubleClick = [&] {
+    CVideoStatic* v = area.Video();
+    const QPointF at(v->width() / 2, v->height() / 2);
+    QMouseEvent e(QEvent::MouseButtonDblClick, at, v->mapToGlobal(at), Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(v, &e);
+  };
+  doubleClick();
+  EXPECT_TRUE(area.Floating());
+  EXPECT_TRUE(area.isWindow());
+  EXPECT_EQ(area.size(), QSize(800, 470));
+  ASSERT_TRUE(PumpUntil([&] { return area.isVisible(); }));
+  Screenshot("floating-video");
+  doubleClick();
+  EXPECT_TRUE(area.FullScreen());
+  Screenshot("full-screen-video");
+  doubleClick();
+  EXPECT_FALSE(area.FullScreen());
+  EXPECT_TRUE(area.Floating());
+  // The close box docks it again, also from full screen.
+  doubleClick();
+  ASSERT_TRUE(area.FullScreen());
+  area.close();
+  EXPECT_FALSE(area.FullScreen());
+  EXPECT_FALSE(area.Floating());
+  EXPECT_EQ(area.parentWidget(), &Window());
+  EXPECT_EQ(area.geometry(), docked);
+  // F goes full screen from the docked area, Escape comes back.
+  QKeyEvent f(QEvent::KeyPress, Qt::Key_F, Qt::NoModifier);
+  QCoreApplication::sendEvent(&Window(), &f);
+  EXPECT_TRUE(area.FullScreen());
+  QKeyEvent esc(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
+  QCoreApplication::sendEvent(area.Video(), &esc);
+  EXPECT_FALSE(area.FullScreen());
+  EXPECT_TRUE(Window().isVisible());
+  EXPECT_TRUE(PicturesShown());
 }
