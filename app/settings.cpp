@@ -110,6 +110,14 @@ int LangIdForLocale(std::string_view locale) {
 
 bool FolderWritable(const std::string& folder) { return ::access(folder.c_str(), W_OK) == 0; }
 
+// Settings live beside the program in a self-contained, writable program
+// folder. An installed copy (resources in the prefix's share/velmora/) keeps
+// them per user even where it could write bin/ (run by root, a user prefix).
+bool ConfigInProgramFolder() {
+  const AppSettings& s = Settings();
+  return s.resourceFolder == s.programFolder && FolderWritable(s.programFolder);
+}
+
 bool FileExists(const std::string& path) {
   struct stat st {};
   return ::stat(path.c_str(), &st) == 0;
@@ -130,7 +138,7 @@ std::string ProgramConfigFile() { return Settings().programFolder + "Config.ini"
 // file exists.
 std::string ConfigReadPath() {
   std::string local = ProgramConfigFile();
-  if (FolderWritable(Settings().programFolder)) return local;
+  if (ConfigInProgramFolder()) return local;
   std::string user = XdgConfigFile();
   return FileExists(user) || !FileExists(local) ? user : local;
 }
@@ -171,7 +179,7 @@ void ResetSettings(const std::string& programFolder) {
 }
 
 std::string ConfigFilePath() {
-  return FolderWritable(Settings().programFolder) ? ProgramConfigFile() : XdgConfigFile();
+  return ConfigInProgramFolder() ? ProgramConfigFile() : XdgConfigFile();
 }
 
 std::string LanguageFolder() { return Settings().resourceFolder + "Language/"; }

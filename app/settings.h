@@ -47,7 +47,8 @@ AppSettings& Settings();
 void ResetSettings(const std::string& programFolder);
 
 // The settings file: "Config.ini" in the program folder, or in
-// $XDG_CONFIG_HOME/velmora/ when the program folder cannot be written.
+// $XDG_CONFIG_HOME/velmora/ when the program folder cannot be written or the
+// program is an installed copy (its resources under the prefix's share/velmora/).
 std::string ConfigFilePath();
 // The folder of the language files, with a trailing '/'.
 std::string LanguageFolder();
