@@ -116,3 +116,12 @@ TEST(PlayCommandLine, EndsWithinTwoSecondsOfSigtermOrSigintWithStatusZero) {
 }
 
 } // namespace
+
+TEST(PlayCommandLine, TheMainProgramAnswersHelpAndVersionWithoutADisplay) {
+  const std::string velmora = "env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM '" + BinDir() + "velmora' ";
+  std::string out;
+  ASSERT_EQ(testsupport::Run(velmora + "--version", &out), 0);
+  EXPECT_EQ(out, "velmora 1.0.0.71\n");
+  ASSERT_EQ(testsupport::Run(velmora + "--help", &out), 0);
+  EXPECT_EQ(out.rfind("Usage: velmora [FILE]", 0), 0u) << out;
+}

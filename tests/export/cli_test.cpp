@@ -91,6 +91,7 @@ TEST(Cli, ExportRefusalsLeaveEveryFileAsItWas) {
     recs.push_back(media + "/" + fs::path(Recordings()[static_cast<size_t>(i)]).filename().string());
     fs::copy_file(Recordings()[static_cast<size_t>(i)], recs.back());
   }
+  fs::copy_file(recs[0], media + "/clip.ts"); // a recording without a number
   const std::string out = dir / "out";
   fs::create_directories(out);
   testsupport::WriteFile(out + "/taken.nts", "an earlier export");
@@ -117,6 +118,8 @@ TEST(Cli, ExportRefusalsLeaveEveryFileAsItWas) {
       {"an unknown option", from + to + " --frm 3 '" + out + "/a.nts'", 2, "unknown option '--frm'"},
       {"an empty stretch", " --from '" + recs[0] + ":100' --to '" + recs[0] + ":200' '" + out + "/a.nts'", 1,
        "the stretch is empty"},
+      {"from a recording without a number to another", " --from '" + media + "/clip.ts:0'" + " --to '" + recs[1] +
+       ":100000' '" + out + "/a.nts'", 2, "clip.ts has no number"},
       {"marks out of order", " --from '" + recs[1] + ":0'" + to + " '" + out + "/a.nts'", 2, "the stretch is empty"},
   };
   const auto before = Snapshot({dir.path()});

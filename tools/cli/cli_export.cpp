@@ -118,6 +118,16 @@ int RunExport(const CliCommand& self, const ParsedOptions& options) {
       return 2;
     }
   }
+  FileId startId, endId;
+  const bool oneRecording = FileIdOf(request.start.file, &startId) && FileIdOf(request.end.file, &endId) &&
+                            startId == endId;
+  if (!oneRecording && (request.start.number < 0 || request.end.number < 0)) {
+    std::fprintf(stderr,
+                 "%s: a stretch over several recordings needs numbered recordings (NAME_0001.ts); "
+                 "%s has no number\n",
+                 program.c_str(), (request.start.number < 0 ? request.start.file : request.end.file).c_str());
+    return 2;
+  }
   if (!MarksInOrder(request.start, request.end)) {
     std::fprintf(stderr,
                  "%s: the stretch is empty: --from must come before --to (a lower recording number, "
