@@ -208,6 +208,7 @@ ExportStart CTSBackup::Launch() {
   total_ = plan_.TotalBytes();
   reportedAt_ = -1;
   ended_ = false;
+  cancelled_ = false;
   running_ = true;
   try {
     thread_ = std::thread([this] { ThreadMain(); });
@@ -221,6 +222,11 @@ ExportStart CTSBackup::Launch() {
 void CTSBackup::Stop() {
   running_ = false;
   Wait();
+}
+
+void CTSBackup::Cancel() {
+  cancelled_ = true;
+  Stop();
 }
 
 void CTSBackup::Wait() {
@@ -275,7 +281,9 @@ void CTSBackup::Run() {
         if (end.outputRemoved) outRegular_ = false;
       }
       break;
-    case ExportOutcome::Stopped: break;
+    case ExportOutcome::Stopped:
+      if (cancelled_.load() && outCreated_ && RemoveOutput()) outRegular_ = false;
+      break;
   }
   struct stat st {};
   end.outputKept = outRegular_ && ::stat(request_.output.c_str(), &st) == 0;

@@ -86,6 +86,8 @@ public:
   // Stops the job where it is and waits for its thread; the end notice
   // (Stopped) has been delivered when this returns.
   virtual void Stop();
+  // Stops the job and deletes the output it created, unless it had finished.
+  void Cancel();
   bool IsRunning() const { return running_.load(); }
   // The thread has ended and its end notice is ready.
   bool HasEnded() const { return ended_.load(); }
@@ -134,6 +136,7 @@ private:
   std::thread thread_;
   std::atomic<bool> running_{false};
   std::atomic<bool> ended_{false};
+  std::atomic<bool> cancelled_{false};
   std::atomic<int64_t> done_{0};
   std::atomic<int64_t> total_{0};
   int64_t reportedAt_ = -1; // the job's thread only

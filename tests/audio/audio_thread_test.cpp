@@ -124,6 +124,33 @@ TEST_F(AudioEndToEnd, HoldAndAudioFlagSilenceTheOutput) {
   EXPECT_TRUE(audiorig::AllZero(samples.data() + silentFrom, samples.size() - silentFrom));
 }
 
+// Muted: the frames are taken at their pace (the reader is not held back) and
+// only silence reaches the device.
+TEST_F(AudioEndToEnd, MutedChannelTakesFramesAndPlaysSilence) {
+  const std::string pcm = out_ / "out.raw";
+  ScopedEnv driver("SDL_AUDIODRIVER", "disk");
+  ScopedEnv file("SDL_DISKAUDIOFILE", pcm);
+  audiorig::ThreadRig chn;
+  ASSERT_TRUE(chn.queue.Init(CTSChn::kAudioRing, CTSChn::kAudioLargest, 1));
+  audiorig::Feeder feeder(chn.queue, audiorig::AudioFrames(recording_));
+  for (int i = 0; i < 2000 && !chn.queue.IsFullLocked(); ++i) SleepReal(5);
+  const int queued = audiorig::QueueCount(chn.queue);
+
+  chn.state.muted = true;
+  ASSERT_TRUE(chn.thread.Start());
+  ASSERT_TRUE(chn.thread.HasSoundBuffer());
+  // Wait until well over a queue's worth of frames has been played.
+  for (int i = 0; i < 2000 && FileSize(pcm) < 96000 * 2; ++i) SleepReal(5);
+  chn.queue.Release();
+  ASSERT_TRUE(chn.thread.Stop(10000));
+  feeder.Join();
+
+  auto samples = audiorig::ToSamples(testsupport::ReadFile(pcm));
+  ASSERT_GE(samples.size(), 96000u) << "the device did not run";
+  EXPECT_GT(feeder.Pushed(), queued) << "no frame was taken while muted";
+  EXPECT_TRUE(audiorig::AllZero(samples.data(), samples.size()));
+}
+
 // Without a sound device the thread drains the queue, so a producer never
 // waits on it for long.
 TEST_F(AudioEndToEnd, WithoutASoundDeviceTheQueueIsDrained) {

@@ -5,7 +5,10 @@
 
 #include <sys/resource.h>
 
+#include <atomic>
+#include <chrono>
 #include <csignal>
+#include <thread>
 #include <filesystem>
 
 #include "tests/export/export_fixture.h"
@@ -254,4 +257,35 @@ TEST(Texts, EveryPhraseGoesThroughTheCallersTranslation) {
   EXPECT_EQ(ExportRefusalText(ExportStart::OutputIsSource, "/o.nts", marked),
             "/o.nts <is one of the recordings to be saved. Choose another file name.>");
   EXPECT_EQ(ExportRefusalText(ExportStart::MarksNotInOrder, "/o.nts", marked), "");
+}
+
+// A cancelled job deletes what it had written; a finished one is never touched.
+TEST(StreamCopy, CancelledJobDeletesItsPartialOutput) {
+  const auto& recs = Recordings();
+  TempDir dir;
+  const std::string out = dir / "cancelled.nts";
+  CTSBackup job;
+  std::atomic<bool> halfway{false};
+  ExportEnd end;
+  job.SetProgressCallback([&](int64_t done, int64_t) {
+    if (done < (1 << 20) || halfway.exchange(true)) return;
+    for (int i = 0; i < 5000 && job.IsRunning(); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  });
+  job.SetEndCallback([&](const ExportEnd& e) { end = e; });
+  ASSERT_EQ(job.BeginExport(Request(out, Mark(recs[0], 0), Mark(recs[3], SizeOf(recs[3])))), ExportStart::Started);
+  for (int i = 0; i < 5000 && !halfway; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  ASSERT_TRUE(halfway.load());
+  ASSERT_TRUE(fs::exists(out));
+  job.Cancel();
+  EXPECT_EQ(end.outcome, ExportOutcome::Stopped);
+  EXPECT_FALSE(end.outputKept);
+  EXPECT_FALSE(fs::exists(out));
+
+  const std::string done = dir / "done.nts";
+  CTSBackup finished;
+  ASSERT_EQ(finished.BeginExport(Request(done, Mark(recs[0], 0), Mark(recs[0], 100000))), ExportStart::Started);
+  finished.Wait();
+  ASSERT_EQ(finished.EndNotice().outcome, ExportOutcome::Finished);
+  finished.Cancel(); // it has ended: nothing to do
+  EXPECT_TRUE(fs::exists(done));
 }

@@ -7,6 +7,7 @@
 int RunTelemetry(const std::vector<std::string>& args);
 int RunList(const std::vector<std::string>& args);
 int RunExport(const std::vector<std::string>& args);
+int RunCamera(const std::vector<std::string>& args);
 
 // The recordings named on a command line: a folder gives its ".ts" files in
 // recording-number order, a file itself. Missing paths are reported on

@@ -22,7 +22,13 @@ void Usage(FILE* to) {
       "      Saves the stretch between two marks (a recording and a byte offset in it)\n"
       "      as a transport stream, or as an AVI file when OUTPUT ends in .avi (any\n"
       "      case). The AVI's frame rate and picture size come from the recording\n"
-      "      unless given. Shows progress on a terminal.\n",
+      "      unless given. Shows progress on a terminal.\n"
+      "  camera CARD [--write [--time YYYY-MM-DDTHH:MM | --no-time] [NAME=VALUE ...]]\n"
+      "      Shows the camera settings in the card's usrset.dat, or says why it is\n"
+      "      missing or damaged. --write starts from that file (or the defaults),\n"
+      "      applies the changes (names and values as the card dialog lists them,\n"
+      "      any case, '_' for a space) and writes it; the camera's clock is set to\n"
+      "      --time, left alone with --no-time, else the current time is written.\n",
       to);
 }
 
@@ -38,6 +44,7 @@ int main(int argc, char** argv) {
   if (command == "telemetry") return RunTelemetry(args);
   if (command == "list") return RunList(args);
   if (command == "export") return RunExport(args);
+  if (command == "camera") return RunCamera(args);
   std::fprintf(stderr, "velmora-cli: unknown command '%s'\n\n", command.c_str());
   Usage(stderr);
   return 2;
