@@ -14,12 +14,6 @@
 
 namespace {
 
-// The folder part of a path, with its separator.
-std::string FolderOf(const std::string& path) {
-  size_t sep = platform::LastSeparator(path);
-  return sep == std::string::npos ? std::string() : path.substr(0, sep + 1);
-}
-
 constexpr int kLastPtsVideoPid = 0x1011;
 
 } // namespace
@@ -72,7 +66,7 @@ void CFindFilePath::Scan(platform::MessageTarget* panel) {
 }
 
 void CFindFilePath::ListFolder(const std::string& path, std::vector<RecordingEntry>& out) {
-  for (const auto& file : platform::FindFiles(FolderOf(path) + "*.ts")) {
+  for (const auto& file : platform::FindFiles(platform::FolderOf(path) + "*.ts")) {
     if (file.isDirectory) continue;
     RecordingEntry e;
     e.path = file.path;
@@ -119,7 +113,7 @@ std::string CFindFilePath::NeighbourPath(const std::string& path, int delta) {
   int wanted = n + delta;
   // The pattern matches any name ending in the number ("*124.ts" also finds
   // ..._1124.ts); only the recording with exactly that number is a neighbour.
-  for (const auto& file : platform::FindFiles(FolderOf(path) + "*" + std::to_string(wanted) + ".ts"))
+  for (const auto& file : platform::FindFiles(platform::FolderOf(path) + "*" + std::to_string(wanted) + ".ts"))
     if (!file.isDirectory && FileNumber(file.path) == wanted) return file.path;
   return {};
 }

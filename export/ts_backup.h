@@ -126,6 +126,7 @@ private:
   bool WriteOut(const uint8_t* data, size_t size, Ending& e);
   // The output as this job created it: removed only while it is still that file.
   bool RemoveOutput();
+  static std::string ErrorText(int err);
   void SetMissing(Ending& e) const;
 
   ExportRequest request_;
