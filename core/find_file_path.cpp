@@ -9,6 +9,7 @@
 
 #include "core/messages.h"
 #include "core/ts_file.h"
+#include "core/my_thread.h"
 #include "core/ts_format.h"
 #include "platform/files.h"
 
@@ -24,17 +25,10 @@ bool CFindFilePath::ScanAsync(const std::string& path, platform::MessageTarget* 
   StopScan();
   Clear();
   path_ = path;
-  running_ = true;
-  try {
-    thread_ = std::thread([this, panel] {
-      Scan(panel);
-      running_ = false;
-    });
-  } catch (const std::system_error&) {
+  return StartThread(thread_, running_, [this, panel] {
+    Scan(panel);
     running_ = false;
-    return false;
-  }
-  return true;
+  });
 }
 
 void CFindFilePath::ScanNow(const std::string& path) {

@@ -6,6 +6,8 @@
 
 #include <cstring>
 
+#include "core/my_thread.h"
+
 namespace {
 
 constexpr int64_t kReportStep = 1 << 20;
@@ -64,13 +66,7 @@ ExportStart CTSBackup::Launch() {
   reportedAt_ = -1;
   ended_ = false;
   cancelled_ = false;
-  running_ = true;
-  try {
-    thread_ = std::thread([this] { ThreadMain(); });
-  } catch (const std::system_error&) {
-    running_ = false;
-    return ExportStart::NoThread;
-  }
+  if (!StartThread(thread_, running_, [this] { ThreadMain(); })) return ExportStart::NoThread;
   return ExportStart::Started;
 }
 

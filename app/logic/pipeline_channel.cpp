@@ -34,8 +34,8 @@ public:
   std::string CurrentFile() const override { return chn_.GetCurFile(); }
   void MarkIn() override { chn_.MarkIn(); }
   void MarkOut() override { chn_.MarkOut(); }
-  MarkPoint MarkInPoint() const override { return MarkInOf(chn_); }
-  MarkPoint MarkOutPoint() const override { return MarkOutOf(chn_); }
+  MarkPoint MarkInPoint() const override { return chn_.MarkInPoint(); }
+  MarkPoint MarkOutPoint() const override { return chn_.MarkOutPoint(); }
   ExportRequest ExportRequestFor(const std::string& output) override {
     return ExportRequestFromChannel(chn_, output);
   }

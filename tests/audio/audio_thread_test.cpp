@@ -40,6 +40,17 @@ int64_t FileSize(const std::string& path) {
   return ec ? 0 : static_cast<int64_t>(n);
 }
 
+// Waits (at most 20 s of real time) until the device has played ms more
+// milliseconds of sound (48000 samples a second, 2 bytes each) into the file.
+bool WaitForPlayed(const std::string& pcm, int ms) {
+  const int64_t until = FileSize(pcm) + int64_t{96} * ms;
+  for (int i = 0; i < 4000; ++i) {
+    if (FileSize(pcm) >= until) return true;
+    SleepReal(5);
+  }
+  return FileSize(pcm) >= until;
+}
+
 } // namespace
 
 // A recording played by a channel: the tone at its frequency and level; at
@@ -57,7 +68,7 @@ TEST_F(AudioEndToEnd, ChannelPlaysTheToneAmplifiedWithSaturation) {
       chn.Open(nullptr, recording_);
       ASSERT_TRUE(chn.Start(&list));
       ASSERT_TRUE(dynamic_cast<CAudioCtx&>(chn.AudioThread()).HasSoundBuffer());
-      SleepReal(1600);
+      ASSERT_TRUE(WaitForPlayed(pcm, 1600));
       chn.Stop();
     }
     auto samples = audiorig::ToSamples(testsupport::ReadFile(pcm));
@@ -94,15 +105,15 @@ TEST_F(AudioEndToEnd, HoldAndAudioFlagSilenceTheOutput) {
   const int queued = audiorig::QueueCount(chn.queue);
   ASSERT_TRUE(chn.thread.Start());
   ASSERT_TRUE(chn.thread.HasSoundBuffer());
-  SleepReal(400);
+  ASSERT_TRUE(WaitForPlayed(pcm, 400));
   EXPECT_EQ(audiorig::QueueCount(chn.queue), queued) << "a frame was taken while held";
   const int64_t heldBytes = FileSize(pcm); // all of it played while held
 
   chn.state.audioHold = false;
-  SleepReal(600);
+  ASSERT_TRUE(WaitForPlayed(pcm, 600));
   chn.state.audio = false;
   const int64_t soundBytes = FileSize(pcm); // at most this much was played with sound on
-  SleepReal(600);
+  ASSERT_TRUE(WaitForPlayed(pcm, 600));
   chn.queue.Release();
   ASSERT_TRUE(chn.thread.Stop(10000));
   feeder.Join();

@@ -52,6 +52,13 @@ std::string MakeRamp(const TempDir& dir, bool fullRange) {
   return out;
 }
 
+// Waits (real time) until the video thread has made `turns` more sleeps or
+// waits on the clock: each turn of the idle poll and of the hold loop is one.
+bool WaitForTurns(YieldingClock& clock, size_t turns) {
+  const size_t from = clock.Waits().size();
+  return Eventually([&] { return clock.Waits().size() >= from + turns; });
+}
+
 class VideoTest : public ::testing::Test {
 protected:
   static void SetUpTestSuite() {
@@ -171,7 +178,7 @@ TEST_F(VideoTest, StepShowsOneFrameAndPauseHoldsThePicture) {
 
   auto holdingAfter = [&](int shown) {
     EXPECT_TRUE(Eventually([&] { return state.shownFrames == shown && state.audioHold; }));
-    std::this_thread::sleep_for(std::chrono::milliseconds(100)); // a hundred turns of the hold loop
+    EXPECT_TRUE(WaitForTurns(clock_, 100)); // a hundred turns of the hold loop
     EXPECT_EQ(state.shownFrames.load(), shown);
     EXPECT_TRUE(state.audioHold.load());
     EXPECT_EQ(rig.tap.Numbers(), Range(0, shown));
@@ -218,7 +225,8 @@ TEST_F(VideoTest, FastCodesShowOnlyTheFirstPartOfEachGroup) {
     for (const Packet& p : *packets_) rig.Push(p, 30, code);
     ASSERT_TRUE(rig.tap.WaitForCount(expected.size()));
     ASSERT_TRUE(rig.WaitUntilDrained());
-    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    // The last frame's pacing wait, then the idle poll: nothing more is coming.
+    ASSERT_TRUE(WaitForTurns(clock_, 3));
     EXPECT_EQ(rig.tap.Numbers(), expected);
   }
 }
@@ -262,7 +270,7 @@ TEST_F(VideoTest, ReverseShowsKeyFramesOneGroupLateAndForwardFreesThem) {
   ASSERT_TRUE(rig.Start());
   rig.Push((*packets_)[48], 2, -kSpeedSlowHalf);
   ASSERT_TRUE(Eventually([&] { return video.HeldPictures() == 1; }));
-  std::this_thread::sleep_for(std::chrono::milliseconds(30));
+  ASSERT_TRUE(WaitForTurns(clock_, 2)); // back at the idle poll
   EXPECT_TRUE(rig.tap.Pictures().empty()) << "nothing before the second key frame";
   for (int key : {32, 16, 0}) rig.Push((*packets_)[static_cast<size_t>(key)], 2, -kSpeedSlowHalf);
   ASSERT_TRUE(rig.tap.WaitForCount(3));

@@ -240,11 +240,11 @@ bool PlayWindow::Command(int key, Qt::KeyboardModifiers) {
     break;
   case Qt::Key_I:
     c.MarkIn();
-    Note(QString("Mark In at byte %1").arg(c.MarkInPos()));
+    Note(QString("Mark In at byte %1").arg(c.MarkInPoint().position));
     break;
   case Qt::Key_O:
     c.MarkOut();
-    Note(QString("Mark Out at byte %1").arg(c.MarkOutPos()));
+    Note(QString("Mark Out at byte %1").arg(c.MarkOutPoint().position));
     break;
   case Qt::Key_S: {
     const AppSettings& s = Settings();
