@@ -6,7 +6,9 @@
 #include <sys/statvfs.h>
 #include <unistd.h>
 
+#include <cctype>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 
 #include "platform/files.h"
@@ -20,8 +22,9 @@ namespace fs = std::filesystem;
 std::string UnescapeUdev(std::string_view s) {
   std::string out;
   for (size_t i = 0; i < s.size(); ++i) {
-    if (s[i] == '\\' && i + 3 < s.size() && s[i + 1] == 'x') {
-      out += static_cast<char>(std::stoi(std::string(s.substr(i + 2, 2)), nullptr, 16));
+    if (s[i] == '\\' && i + 3 < s.size() && s[i + 1] == 'x' && std::isxdigit(static_cast<unsigned char>(s[i + 2])) &&
+        std::isxdigit(static_cast<unsigned char>(s[i + 3]))) {
+      out += static_cast<char>(std::strtol(std::string(s.substr(i + 2, 2)).c_str(), nullptr, 16));
       i += 3;
     } else {
       out += s[i];

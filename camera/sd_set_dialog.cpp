@@ -3,19 +3,25 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDateTimeEdit>
+#include <QFrame>
 #include <QFont>
 #include <QLabel>
 #include <QPushButton>
 #include <QTimer>
 
 #include "app/settings.h"
+#include "skin/skin_bitmaps.h"
 
 namespace {
 
 QString Tr(const char* english) { return QString::fromStdString(Translate(english)); }
 
-// Dialog size and the place of every control, in pixels.
-constexpr int kWidth = 740, kHeight = 560;
+// Dialog size and the place of every control, in pixels. The side picture
+// sits in frame 1023 on the left; every other control lies in the content
+// area to its right, placed from the content area's corner.
+constexpr int kSideFrameX = 12, kSideFrameY = 12, kSidePicture = 170;
+constexpr int kContentX = 144, kContentWidth = 740;
+constexpr int kWidth = kContentX + kContentWidth, kHeight = 564;
 constexpr int kRowHeight = 26, kRowStep = 33;
 constexpr int kLeftLabelX = 24, kLeftListX = 190, kRightLabelX = 400, kRightListX = 560, kListWidth = 160;
 constexpr int kFirstRowY = 140;
@@ -27,7 +33,7 @@ struct Section {
 };
 constexpr Section kSections[] = {
     {1024, "SD Card", 16, 12}, {1025, "Setup", 16, 106},        {1026, "Record", 392, 106},
-    {1027, "Camera", 392, 254}, {1045, "Set SD Card", 16, 488},
+    {1027, "Camera", 392, 254}, {1045, "Set SD Card", 16, 521},
 };
 
 // Where each option's row sits: column (0 left, 1 right) and row.
@@ -89,21 +95,33 @@ void CDlgSDSet::Add(int id, QWidget* w) { controls_[id] = w; }
 void CDlgSDSet::Build() {
   setWindowTitle(Tr("SD Card Setup"));
   setFixedSize(kWidth, kHeight);
+  const QPixmap side = skin::LoadSkinBitmap(kSidePicture);
+  auto* frame = new QFrame(this);
+  frame->setGeometry(kSideFrameX, kSideFrameY, side.isNull() ? 120 : side.deviceIndependentSize().toSize().width(),
+                     side.isNull() ? 360 : side.deviceIndependentSize().toSize().height());
+  Add(1023, frame);
+  auto* picture = new QLabel(this);
+  picture->setPixmap(side);
+  picture->setGeometry(frame->geometry()); // the picture goes onto the frame
+  Add(1022, picture);
+  auto* content = new QWidget(this);
+  content->setGeometry(kContentX, 0, kContentWidth, kHeight);
+  QWidget* const parent = content;
   QFont sectionFont("DejaVu Sans");
   sectionFont.setBold(true);
   sectionFont.setPointSize(11);
   for (const Section& s : kSections) {
-    auto* label = new QLabel(Tr(s.text), this);
+    auto* label = new QLabel(Tr(s.text), parent);
     label->setFont(sectionFont);
     label->move(s.x, s.y);
     label->adjustSize();
     Add(s.id, label);
   }
 
-  auto* driveLabel = new QLabel(Tr("SD Card:"), this);
+  auto* driveLabel = new QLabel(Tr("SD Card:"), parent);
   driveLabel->setGeometry(kLeftLabelX, kDriveY, kLeftListX - kLeftLabelX, kRowHeight);
   Add(kDriveLabelId, driveLabel);
-  auto* drives = new QComboBox(this);
+  auto* drives = new QComboBox(parent);
   drives->setGeometry(kLeftListX, kDriveY, kDriveListWidth, kRowHeight);
   Add(kDriveListId, drives);
   connect(drives, &QComboBox::currentIndexChanged, this, [this](int i) {
@@ -113,11 +131,11 @@ void CDlgSDSet::Build() {
   for (const OptionPlace& p : kOptionPlaces) {
     const CameraOptionInfo& info = CameraOptions()[static_cast<size_t>(p.option)];
     const int y = RowY(p.column, p.row);
-    auto* label = new QLabel(Tr(info.labelKey), this);
+    auto* label = new QLabel(Tr(info.labelKey), parent);
     label->setGeometry(p.column ? kRightLabelX : kLeftLabelX, y, (p.column ? kRightListX - kRightLabelX : kLeftListX - kLeftLabelX) - 6,
                        kRowHeight);
     Add(info.labelId, label);
-    auto* list = new QComboBox(this);
+    auto* list = new QComboBox(parent);
     list->setGeometry(p.column ? kRightListX : kLeftListX, y, kListWidth, kRowHeight);
     Add(info.listId, list);
     const int option = p.option;
@@ -126,16 +144,16 @@ void CDlgSDSet::Build() {
     });
   }
 
-  auto* setTime = new QCheckBox(Tr("Set_Time"), this);
+  auto* setTime = new QCheckBox(Tr("Set_Time"), parent);
   setTime->setGeometry(kLeftLabelX, RowY(0, kSetTimeRow), 200, kRowHeight);
   Add(kSetTimeId, setTime);
   connect(setTime, &QCheckBox::toggled, this, [this](bool on) {
     if (!showing_) OnSetTime(on);
   });
-  auto* dateLabel = new QLabel(Tr("Data_Time:"), this);
+  auto* dateLabel = new QLabel(Tr("Data_Time:"), parent);
   dateLabel->setGeometry(kLeftLabelX, RowY(0, kDateRow), kLeftListX - kLeftLabelX, kRowHeight);
   Add(kDateLabelId, dateLabel);
-  auto* picker = new QDateTimeEdit(this);
+  auto* picker = new QDateTimeEdit(parent);
   picker->setGeometry(kLeftListX, RowY(0, kDateRow), kListWidth, kRowHeight);
   picker->setDateTimeRange(QDateTime(QDate(kUsrSetFirstYear, 1, 1), QTime(0, 0)),
                            QDateTime(QDate(kUsrSetLastYear, 12, 31), QTime(23, 59)));
@@ -146,7 +164,7 @@ void CDlgSDSet::Build() {
   });
 
   for (const ButtonPlace& b : kButtons) {
-    auto* button = new QPushButton(Tr(b.text), this);
+    auto* button = new QPushButton(Tr(b.text), parent);
     button->setGeometry(b.x, b.y, b.w, kRowHeight + 4);
     Add(b.id, button);
   }

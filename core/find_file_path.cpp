@@ -8,8 +8,9 @@
 #include <memory>
 
 #include "core/messages.h"
-#include "core/ts_file.h"
 #include "core/my_thread.h"
+#include "core/ts_demux.h"
+#include "core/ts_file.h"
 #include "core/ts_format.h"
 #include "platform/files.h"
 
@@ -60,13 +61,18 @@ void CFindFilePath::Scan(platform::MessageTarget* panel) {
 }
 
 void CFindFilePath::ListFolder(const std::string& path, std::vector<RecordingEntry>& out) {
-  for (const auto& file : platform::FindFiles(platform::FolderOf(path) + "*.ts")) {
+  std::vector<platform::FoundFile> files = platform::FindFiles(platform::FolderOf(path) + "*.ts");
+  if (withSaved_) {
+    auto saved = platform::FindFiles(platform::FolderOf(path) + "*.nts");
+    files.insert(files.end(), saved.begin(), saved.end());
+  }
+  for (const auto& file : files) {
     if (file.isDirectory) continue;
     RecordingEntry e;
     e.path = file.path;
     e.number = FileNumber(e.path);
     e.endTime = LastWriteTime(e.path);
-    e.startTime = e.endTime - LastPtsSeconds(e.path);
+    e.startTime = e.endTime - SpanSeconds(e.path);
     e.readOnly = file.readOnly ? 1 : 0;
     out.push_back(std::move(e));
     if (!running_) break;
@@ -126,7 +132,40 @@ int64_t CFindFilePath::LastWriteTime(const std::string& path) {
   return static_cast<int64_t>(std::mktime(&local));
 }
 
-int CFindFilePath::LastPtsSeconds(const std::string& path) {
+int CFindFilePath::SpanSeconds(const std::string& path) {
+  // The program tables and the first video time stamp, near the file's start.
+  constexpr int64_t kForwardLimit = 4 << 20;
+  TsFile file;
+  if (!file.Open(path, false)) return 0;
+  TsDemux demux;
+  double first = -1;
+  while (first < 0 && file.Position() < kForwardLimit && file.FillForward() > 0) {
+    file.WalkForward(
+        [&](const uint8_t* packet) {
+          TsPacket p;
+          if (!ParseTsPacket(packet, p)) return true;
+          if (!demux.StreamsKnown()) {
+            demux.LearnTables(p);
+            return true;
+          }
+          if (p.pid != demux.Pids().video || !p.unitStart) return true;
+          PesHeader h;
+          if (ParsePesHeader(p.payload, static_cast<size_t>(p.payloadLength), h) && h.hasPts) first = h.pts;
+          return first < 0;
+        },
+        [] { return true; });
+  }
+  const int videoPid = demux.StreamsKnown() && demux.Pids().video >= 0 ? demux.Pids().video : kLastPtsVideoPid;
+  const int last = LastPtsSeconds(path, videoPid);
+  if (last <= 0) return 0;
+  int from = first > 0 ? static_cast<int>(first) : 0;
+  constexpr int kWrapSeconds = static_cast<int>((int64_t{1} << 33) / 90000); // 95443
+  int span = last - from;
+  if (span < 0) span += kWrapSeconds; // the clock wrapped inside the recording
+  return span;
+}
+
+int CFindFilePath::LastPtsSeconds(const std::string& path, int videoPid) {
   TsFile file;
   if (!file.Open(path, true)) return 0;
   constexpr size_t kPesCapacity = 1 << 20;
@@ -135,7 +174,7 @@ int CFindFilePath::LastPtsSeconds(const std::string& path) {
   int result = 0;
   auto onPacket = [&](const uint8_t* packet) {
     TsPacket p;
-    if (!ParseTsPacket(packet, p) || p.pid != kLastPtsVideoPid) return true;
+    if (!ParseTsPacket(packet, p) || p.pid != videoPid) return true;
     if (count + static_cast<size_t>(p.payloadLength) <= kPesCapacity) {
       count += static_cast<size_t>(p.payloadLength);
       std::memcpy(pes.get() + kPesCapacity - count, p.payload, static_cast<size_t>(p.payloadLength));

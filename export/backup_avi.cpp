@@ -80,6 +80,8 @@ CTSBackup::Ending CTSBackup::RunAvi() {
   }
   finished = finished || frames.Finished();
   if (frames.Failed()) e.Set(ExportOutcome::Failed, ExportReason::WriterFailed, {}, avi.Error());
+  else if (finished && e.outcome == ExportOutcome::Finished && avi.VideoFrames() == 0)
+    e.Set(ExportOutcome::Failed, ExportReason::NoPicture);
   else if (!running_ && !finished && e.outcome == ExportOutcome::Finished) e.Set(ExportOutcome::Stopped, ExportReason::None);
   else if (e.outcome == ExportOutcome::Finished && !finished) SetMissing(e);
 

@@ -63,17 +63,22 @@ bool CTSBackup::WriteOut(const uint8_t* data, size_t size, Ending& e) {
 
 CTSBackup::Ending CTSBackup::RunStreamCopy() {
   Ending e;
-  if (!OpenOutput(e)) return e;
-  std::unique_ptr<uint8_t[]> buf(new uint8_t[kCopyChunk]);
   const auto& files = plan_.Files();
-
   // The start recording's beginning up to and including its program tables,
   // so that the copy can be played from its start. When the stretch begins
   // before the tables' end, the stretch itself carries them.
   int64_t headEnd = 0, tablesEnd = 0;
   StreamPids pids;
-  if (job_ == Job::Segment && FindProgramTables(files[0].path, &tablesEnd, &pids))
+  if (job_ == Job::Segment && FindProgramTables(files[0].path, &tablesEnd, &pids)) {
     headEnd = std::min(tablesEnd, files[0].from);
+    // A stretch in which no picture begins would give a file that shows nothing.
+    if (pids.video >= 0 && plan_.Complete() && !StretchHasPictureStart(plan_, pids.video)) {
+      e.Set(ExportOutcome::Failed, ExportReason::NoPicture);
+      return e;
+    }
+  }
+  if (!OpenOutput(e)) return e;
+  std::unique_ptr<uint8_t[]> buf(new uint8_t[kCopyChunk]);
 
   // The whole output is reserved at once: the file system lays it out in one
   // piece, and a disk without room for it fails the export before it begins.

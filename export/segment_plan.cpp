@@ -11,6 +11,7 @@
 
 #include "core/find_file_path.h"
 #include "core/ts_demux.h"
+#include "core/ts_file.h"
 #include "platform/files.h"
 
 ExportMode ExportModeFor(const std::string& output) {
@@ -197,4 +198,27 @@ bool FindProgramTables(const std::string& path, int64_t* tablesEnd, StreamPids* 
   }
   ::close(fd);
   return found;
+}
+
+bool StretchHasPictureStart(const SegmentPlan& plan, int videoPid) {
+  for (const auto& f : plan.Files()) {
+    if (f.to <= f.from) continue;
+    TsFile file;
+    if (!file.Open(f.path, false)) continue;
+    file.SeekTo(f.from);
+    file.DropWindow(false);
+    // The stretch's bytes are whole blocks, so the reads end at f.to.
+    bool found = false;
+    while (!found && file.Position() < f.to && file.FillForward() > 0) {
+      file.WalkForward(
+          [&](const uint8_t* packet) {
+            TsPacket p;
+            found = ParseTsPacket(packet, p) && p.pid == videoPid && p.unitStart;
+            return !found;
+          },
+          [] { return true; });
+    }
+    if (found) return true;
+  }
+  return false;
 }

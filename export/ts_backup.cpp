@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "core/my_thread.h"
+#include "platform/files.h"
 
 namespace {
 
@@ -30,6 +31,7 @@ ExportStart CTSBackup::BeginExport(const ExportRequest& request) {
     case SegmentPlan::Result::MarksInDifferentFolders: return ExportStart::MarksInDifferentFolders;
     case SegmentPlan::Result::StartMissing: return ExportStart::StartMissing;
   }
+  if (plan_.Complete() && plan_.TotalBytes() == 0) return ExportStart::EmptyStretch;
   return Launch();
 }
 
@@ -55,6 +57,14 @@ ExportStart CTSBackup::Launch() {
       FileId id;
       if (FileIdOf(mark->file, &id) && id == out) return ExportStart::OutputIsSource;
     }
+    // Nor is any other recording of the folder replaced.
+    std::string folder = platform::FolderOf(plan_.Files().front().path);
+    if (folder.empty()) folder = "./";
+    for (const char* pattern : {"*.ts", "*.nts"})
+      for (const auto& f : platform::FindFiles(folder + pattern)) {
+        FileId id;
+        if (!f.isDirectory && FileIdOf(f.path, &id) && id == out) return ExportStart::OutputIsRecording;
+      }
   }
   {
     std::lock_guard lock(endMutex_);

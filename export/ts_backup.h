@@ -34,6 +34,7 @@ enum class ExportReason {
   NoAacDecoder,
   RecordingMissing, // subject: the missing recording's number
   WriterFailed,     // the AVI writer: detail (its own error text)
+  NoPicture,        // no picture begins in the marked stretch
 };
 
 // The end notice of a job, handed to whoever started it.
@@ -56,6 +57,8 @@ enum class ExportStart {
   MarksInDifferentFolders,
   StartMissing,            // the Mark In recording is gone
   OutputIsSource,          // the output is one of the recordings of the stretch
+  OutputIsRecording,       // the output is another recording of the stretch's folder
+  EmptyStretch,            // the marks enclose no byte of any recording
   NoThread,
 };
 

@@ -13,6 +13,8 @@ packages=(
   # tests and benchmarks
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   ffmpeg xvfb xauth libgl1-mesa-dri gpsbabel libxml2-utils
+  # manual pages
+  scdoc
 )
 
 missing=()

@@ -2,6 +2,7 @@
 
 #include <QComboBox>
 #include <QFileDialog>
+#include <QFrame>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
@@ -10,12 +11,17 @@
 #include <span>
 
 #include "app/qt_prompts.h"
+#include "skin/skin_bitmaps.h"
 
 namespace {
 
 QString Tr(const char* english) { return QString::fromStdString(Translate(english)); }
 
-constexpr int kWidth = 580, kHeight = 420;
+// The side picture sits in frame 1023 on the left; the rows lie in the
+// content area to its right, placed from the content area's corner.
+constexpr int kSideFrameX = 12, kSideFrameY = 12, kSidePicture = 170;
+constexpr int kContentX = 140, kContentWidth = 580;
+constexpr int kWidth = kContentX + kContentWidth, kHeight = 420;
 constexpr int kLabelX = 24, kControlX = 220, kControlWidth = 220, kRowHeight = 26, kRowStep = 36, kFirstRowY = 20;
 
 enum class Kind { Edit, ReadOnly, List };
@@ -65,18 +71,30 @@ QWidget* CConfigDlg::Control(int id) const {
 void CConfigDlg::Build() {
   setWindowTitle(Tr("Config"));
   setFixedSize(kWidth, kHeight);
+  const QPixmap side = skin::LoadSkinBitmap(kSidePicture);
+  auto* frame = new QFrame(this);
+  frame->setGeometry(kSideFrameX, kSideFrameY, side.isNull() ? 120 : side.deviceIndependentSize().toSize().width(),
+                     side.isNull() ? 360 : side.deviceIndependentSize().toSize().height());
+  Add(1023, frame);
+  auto* picture = new QLabel(this);
+  picture->setPixmap(side);
+  picture->setGeometry(frame->geometry()); // the picture goes onto the frame
+  Add(1022, picture);
+  auto* content = new QWidget(this);
+  content->setGeometry(kContentX, 0, kContentWidth, kHeight);
+  QWidget* const parent = content;
   int y = kFirstRowY;
   for (const Row& r : kRows) {
-    auto* label = new QLabel(Tr(r.labelKey), this);
+    auto* label = new QLabel(Tr(r.labelKey), parent);
     label->setGeometry(kLabelX, y, kControlX - kLabelX - 8, kRowHeight);
     Add(r.labelId, label);
     if (r.kind == Kind::List) {
-      auto* list = new QComboBox(this);
+      auto* list = new QComboBox(parent);
       for (const char* e : r.entries) list->addItem(e);
       list->setGeometry(kControlX, y, kControlWidth, kRowHeight);
       Add(r.id, list);
     } else {
-      auto* edit = new QLineEdit(this);
+      auto* edit = new QLineEdit(parent);
       edit->setReadOnly(r.kind == Kind::ReadOnly);
       edit->setGeometry(kControlX, y, r.id == 1007 ? kBrowseX - kControlX - 8 : kControlWidth, kRowHeight);
       Add(r.id, edit);
@@ -87,14 +105,14 @@ void CConfigDlg::Build() {
     static_cast<QComboBox*>(Control(1010))->addItem(QString::fromStdString(item.displayName), item.tableIndex);
   static_cast<QLineEdit*>(Control(1013))->setText(VELMORA_VERSION);
 
-  auto* browse = new QPushButton(Tr("Browse"), this);
+  auto* browse = new QPushButton(Tr("Browse"), parent);
   browse->setGeometry(kBrowseX, kFirstRowY + kRowStep, kBrowseWidth, kRowHeight);
   Add(kBrowseId, browse);
-  auto* ok = new QPushButton(Tr("OK"), this);
+  auto* ok = new QPushButton(Tr("OK"), parent);
   ok->setGeometry(kOkX, kButtonsY, kButtonWidth, kRowHeight + 4);
   ok->setDefault(true);
   Add(1, ok);
-  auto* cancel = new QPushButton(Tr("Cancel"), this);
+  auto* cancel = new QPushButton(Tr("Cancel"), parent);
   cancel->setGeometry(kCancelX, kButtonsY, kButtonWidth, kRowHeight + 4);
   Add(2, cancel);
 

@@ -48,9 +48,12 @@ PanelController::PanelController(PanelView& view, ChannelFactory factory, Volume
   view_.SetSpeedSlider(speedPosition_);
 }
 
-PanelController::~PanelController() {
+PanelController::~PanelController() { Shutdown(); }
+
+void PanelController::Shutdown() {
   job_.reset();
   channel_.reset();
+  tag_ = 0;
 }
 
 void PanelController::OpenRecording(const std::string& path, const std::vector<RecordingEntry>* list) {
@@ -237,6 +240,10 @@ void PanelController::OnTimer() {
 
 bool PanelController::ExportRunning() const { return job_ && job_->IsRunning(); }
 
+std::vector<std::string> PanelController::ExportPaths() const {
+  return ExportRunning() ? jobPaths_ : std::vector<std::string>{};
+}
+
 bool PanelController::AskCancelRunningJob() {
   if (!ExportRunning()) return false;
   if (view_.AskYesNo(PanelMessage(PanelText::CancelBackup))) {
@@ -273,8 +280,16 @@ void PanelController::StartJob(bool wholeFile, const std::string& output) {
   job_->SetEndCallback([self, serial](const ExportEnd&) {
     platform::PostTo(self, WM_PANEL_EXPORT_ENDED, static_cast<uintptr_t>(serial));
   });
-  const ExportStart started = wholeFile ? job_->BeginCopy(channel_->CurrentFile(), output)
-                                        : job_->BeginExport(channel_->ExportRequestFor(output));
+  ExportRequest request;
+  if (wholeFile) {
+    request.output = output;
+    request.start.file = request.end.file = channel_->CurrentFile();
+  } else {
+    request = channel_->ExportRequestFor(output);
+  }
+  jobPaths_ = {output, request.start.file};
+  if (request.end.file != request.start.file) jobPaths_.push_back(request.end.file);
+  const ExportStart started = wholeFile ? job_->BeginCopy(request.start.file, output) : job_->BeginExport(request);
   if (started != ExportStart::Started) {
     job_.reset();
     const std::string text = ExportRefusalText(started, output, Translate);

@@ -76,6 +76,9 @@ public:
   bool OpenCard(bool reportMissing);
   void OpenFile();
   void Stop();
+  // Ends the export job (its output keeps what was saved) and the channel:
+  // nothing posts to the windows afterwards.
+  void Shutdown();
 
   // A panel button (control id); playback buttons do nothing without a channel.
   void Button(int id);
@@ -99,6 +102,8 @@ public:
   bool Muted() const { return muted_; }
   bool ExportRunning() const;
   const CTSBackup* Job() const { return job_.get(); }
+  // The files the running export reads and writes (empty when none runs).
+  std::vector<std::string> ExportPaths() const;
 
 private:
   void SaveCopy();
@@ -116,6 +121,7 @@ private:
 
   std::unique_ptr<CTSBackup> job_;
   uint64_t jobSerial_ = 0;
+  std::vector<std::string> jobPaths_;
   std::unique_ptr<PlayerChannel> channel_;
   uint64_t tag_ = 0;
   uint64_t lastTag_ = 0;

@@ -6,6 +6,7 @@
 #include <QCoreApplication>
 #include <QFile>
 #include <QGuiApplication>
+#include <QLoggingCategory>
 #include <QMessageBox>
 #include <QPointer>
 #include <QScreen>
@@ -58,6 +59,8 @@ const QUrl kBuiltInBase(QStringLiteral("file:///usr/share/javascript/leaflet/vel
 
 void CMapDlg::PrepareApplication() {
   QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+  // The browser's start-up report is for its developers, not our users.
+  QLoggingCategory::setFilterRules(QStringLiteral("qt.webenginecontext.info=false"));
   if (::geteuid() == 0 && !std::getenv("QTWEBENGINE_DISABLE_SANDBOX")) ::setenv("QTWEBENGINE_DISABLE_SANDBOX", "1", 1);
 }
 

@@ -64,6 +64,17 @@ TEST_F(SdSetDialogTest, FillsOnceAfterOpeningThenLoadsChangesAndSets) {
   ASSERT_EQ(List(dialog, 1009)->count(), 5);
   EXPECT_GE(waited.elapsed(), 900);
 
+  // Every control the handlers and the panel address by id is there, of its kind.
+  for (const CameraOptionInfo& o : CameraOptions()) {
+    EXPECT_NE(qobject_cast<QComboBox*>(dialog.Control(o.listId)), nullptr) << o.listId;
+    EXPECT_NE(dialog.Control(o.labelId), nullptr) << o.labelId;
+  }
+  for (int id : {1, 2, 3, 4, 5}) EXPECT_NE(qobject_cast<QPushButton*>(dialog.Control(id)), nullptr) << id;
+  for (int id : {1021, 1022, 1023, 1024, 1025, 1026, 1027, 1032, 1045, 1048})
+    EXPECT_NE(dialog.Control(id), nullptr) << id;
+  EXPECT_NE(qobject_cast<QCheckBox*>(dialog.Control(1049)), nullptr);
+  EXPECT_NE(qobject_cast<QDateTimeEdit*>(dialog.Control(1005)), nullptr);
+
   EXPECT_EQ(List(dialog, 1021)->count(), 1);
   EXPECT_TRUE(List(dialog, 1021)->currentText().endsWith(QString::fromStdString(card + "/)")));
   EXPECT_EQ(List(dialog, 1009)->currentText(), "TUNGSTEN");

@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <unistd.h>
+
+#include <cstdlib>
 #include <filesystem>
 
 #include "camera/card_volume.h"
@@ -279,4 +282,21 @@ TEST(SdSetLogic, FormatConfirmsTheDeviceStopsPlaybackAndReports) {
   t.logic.Format();
   EXPECT_EQ(t.log, (Log{t.log[0], "unmount", "format:exfat:CAMCARD", "mount", "inform:Format Success"}));
   EXPECT_EQ(t.logic.Volumes()[static_cast<size_t>(t.logic.Selected())].root, Root(t.card));
+}
+
+TEST(CardVolume, ClearStaysOnTheCardsOwnFileSystem) {
+  TempDir dir;
+  const std::string inner = dir / "card/mnt";
+  fs::create_directories(inner);
+  WriteFile(dir / "card/a.ts", "a");
+  if (::geteuid() != 0 || std::system(("mount -t tmpfs -o size=1m velmora-test " + inner + " 2>/dev/null").c_str()) != 0)
+    GTEST_SKIP() << "cannot mount a file system inside the card here";
+  WriteFile(inner + "/other.txt", "other");
+  const ClearResult r = ClearCard(dir / "card");
+  const bool kept = fs::exists(inner + "/other.txt");
+  std::system(("umount " + inner).c_str());
+  EXPECT_TRUE(kept);
+  EXPECT_EQ(r.removed, 1);
+  EXPECT_EQ(r.failed, 1);
+  EXPECT_FALSE(fs::exists(dir / "card/a.ts"));
 }

@@ -112,6 +112,11 @@ TEST(StreamCopy, RefusesStretchesItCannotSaveAndOutputsOntoTheRecordings) {
   fs::copy_file(recs[2], elsewhere);
   fs::create_symlink(recs[2], dir / "link-to-third.ts");
   fs::create_hard_link(elsewhere, dir / "hard-link.avi");
+  // A copy of the first two recordings: the stretch lies in the first, the output names the second.
+  TempDir copies;
+  const std::string copied[2] = {copies / fs::path(recs[0]).filename().string(),
+                                 copies / fs::path(recs[1]).filename().string()};
+  for (int i = 0; i < 2; ++i) fs::copy_file(recs[i], copied[i]);
   const std::string middleSpelledOtherwise =
       fs::path(recs[1]).parent_path().string() + "/./" + fs::path(recs[1]).filename().string();
   struct Case {
@@ -135,7 +140,11 @@ TEST(StreamCopy, RefusesStretchesItCannotSaveAndOutputsOntoTheRecordings) {
        ExportStart::OutputIsSource},
       {"onto a hard link, as AVI", Mark(elsewhere, 100), Mark(elsewhere, 400000), dir / "hard-link.avi",
        ExportStart::OutputIsSource},
+      {"onto the next recording, outside the stretch", Mark(copied[0], 0), Mark(copied[0], 100000), copied[1],
+       ExportStart::OutputIsRecording},
+      {"marks inside one block", Mark(recs[0], 100), Mark(recs[0], 200), dir / "f.nts", ExportStart::EmptyStretch},
   };
+  const std::string secondBefore = ReadFile(copied[1]);
   std::vector<std::string> before;
   for (const auto& r : recs) before.push_back(ReadFile(r));
   for (const auto& c : cases) {
@@ -149,7 +158,9 @@ TEST(StreamCopy, RefusesStretchesItCannotSaveAndOutputsOntoTheRecordings) {
   }
   for (size_t i = 0; i < recs.size(); ++i) EXPECT_TRUE(ReadFile(recs[i]) == before[i]) << recs[i];
   EXPECT_EQ(SizeOf(elsewhere), SizeOf(recs[2]));
-  EXPECT_FALSE(ExportRefusalText(ExportStart::OutputIsSource, "x", EnglishText).empty());
+  EXPECT_TRUE(ReadFile(copied[1]) == secondBefore);
+  for (auto why : {ExportStart::OutputIsSource, ExportStart::OutputIsRecording, ExportStart::EmptyStretch})
+    EXPECT_FALSE(ExportRefusalText(why, "x", EnglishText).empty());
 }
 
 TEST(Failures, AnOutputThatCannotBeCreatedOrWrittenEndsAsAFailedExport) {

@@ -65,8 +65,10 @@ QString PageValues(CMapDlg& map) {
 class MapWindowTest : public ::testing::Test {
 protected:
   static void SetUpTestSuite() {
-    // Software drawing on the virtual display.
+    // Software drawing on the virtual display; the pages are the test's own,
+    // so the browser's sandbox (which many containers cannot give) is off.
     if (qEnvironmentVariableIsEmpty("QTWEBENGINE_CHROMIUM_FLAGS")) qputenv("QTWEBENGINE_CHROMIUM_FLAGS", "--disable-gpu");
+    qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
     CMapDlg::PrepareApplication();
     static int argc = 1;
     static char name[] = "map_window_tests";

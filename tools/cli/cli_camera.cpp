@@ -11,10 +11,6 @@
 
 namespace {
 
-constexpr const char* kUsage =
-    "Usage: velmora-cli camera CARD\n"
-    "       velmora-cli camera CARD --write [--time YYYY-MM-DDTHH:MM | --no-time] [NAME=VALUE ...]\n";
-
 void Print(const CameraSettings& s) {
   for (size_t i = 0; i < CameraOptions().size(); ++i)
     std::printf("%s: %s\n", CameraOptions()[i].name, CameraValueText(static_cast<int>(i), s.index[i]).c_str());
@@ -53,12 +49,13 @@ int Bad(const std::string& message) {
 
 } // namespace
 
-int RunCamera(const std::vector<std::string>& args) {
-  if (args.empty() || args[0].empty() || args[0][0] == '-') {
-    std::fputs(kUsage, stderr);
-    return 2;
-  }
+int RunCamera(const CliCommand& self, const ParsedOptions& options) {
+  const std::vector<std::string>& args = options.operands;
+  if (args.empty()) return UsageError(self, "no card given");
   const std::string card = args[0];
+  const bool write = options.Has("--write");
+  if (!write && (args.size() > 1 || options.Has("--time") || options.Has("--no-time")))
+    return UsageError(self, "settings and the clock are changed with --write");
   struct stat st {};
   if (::stat(card.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) {
     std::fprintf(stderr, "velmora-cli camera: %s: not a folder\n", card.c_str());
@@ -69,7 +66,7 @@ int RunCamera(const std::vector<std::string>& args) {
   const UsrSetStatus status = ReadUsrSetFile(card, &settings, &raw);
   const std::string file = UsrSetPath(card);
 
-  if (args.size() == 1) {
+  if (!write) {
     if (status != UsrSetStatus::Ok) {
       std::fprintf(stderr, "velmora-cli camera: %s is %s%s\n", file.c_str(),
                    status == UsrSetStatus::Missing ? "" : "damaged: ", UsrSetStatusText(status, raw.data()).c_str());
@@ -78,23 +75,18 @@ int RunCamera(const std::vector<std::string>& args) {
     Print(settings);
     return 0;
   }
-  if (args[1] != "--write") return Bad("unexpected '" + args[1] + "'\n" + kUsage);
 
   // Everything is checked before anything is written.
-  bool timeGiven = false;
-  for (size_t i = 2; i < args.size(); ++i) {
+  const bool timeGiven = options.Has("--time") || options.Has("--no-time");
+  if (options.Has("--time") && options.Has("--no-time")) return Bad("give one of --time and --no-time");
+  if (options.Has("--no-time")) {
+    settings.SetDateTime(1980, 1, 1, 0, 0);
+    settings.setTime = false;
+  } else if (options.Has("--time") && !ParseTime(options.Value("--time"), &settings)) {
+    return Bad("--time needs a date and time YYYY-MM-DDTHH:MM between 1980 and 2235");
+  }
+  for (size_t i = 1; i < args.size(); ++i) {
     const std::string& a = args[i];
-    if (a == "--time" || a == "--no-time") {
-      if (timeGiven) return Bad("give one of --time and --no-time, once");
-      timeGiven = true;
-      if (a == "--no-time") {
-        settings.SetDateTime(1980, 1, 1, 0, 0);
-        settings.setTime = false;
-      } else if (i + 1 >= args.size() || !ParseTime(args[++i], &settings)) {
-        return Bad("--time needs a date and time YYYY-MM-DDTHH:MM between 1980 and 2235");
-      }
-      continue;
-    }
     const size_t eq = a.find('=');
     if (eq == std::string::npos) return Bad("expected NAME=VALUE, not '" + a + "'");
     const int option = FindCameraOption(a.substr(0, eq));

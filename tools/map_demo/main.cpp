@@ -1,4 +1,4 @@
-// velmora-map-demo [--docked PNG] [--floating PNG] RECORDING...
+// velmora-map-demo [--docked PNG] [--floating PNG] [--rect X,Y,W,H] RECORDING...
 // Shows the map window docked in a plain 1280 x 800 window, feeds it the
 // telemetry of the recordings (one track per recording), and, when asked,
 // saves a picture of the screen with the map docked and then floating.
@@ -45,14 +45,20 @@ int main(int argc, char** argv) {
   QApplication app(argc, argv);
   QString docked, floating;
   std::vector<std::string> files;
+  QRect rect(924, 596, 350, 198); // the 1280*800 layout's
+
   const QStringList args = app.arguments();
   for (int i = 1; i < args.size(); ++i) {
     if (args[i] == "--docked" && i + 1 < args.size()) docked = args[++i];
     else if (args[i] == "--floating" && i + 1 < args.size()) floating = args[++i];
+    else if (args[i] == "--rect" && i + 1 < args.size()) {
+      const QStringList v = args[++i].split(',');
+      if (v.size() == 4) rect = QRect(v[0].toInt(), v[1].toInt(), v[2].toInt(), v[3].toInt());
+    }
     else files.push_back(args[i].toStdString());
   }
   if (files.empty()) {
-    std::fputs("Usage: velmora-map-demo [--docked PNG] [--floating PNG] RECORDING...\n", stderr);
+    std::fputs("Usage: velmora-map-demo [--docked PNG] [--floating PNG] [--rect X,Y,W,H] RECORDING...\n", stderr);
     return 2;
   }
 
@@ -63,7 +69,9 @@ int main(int argc, char** argv) {
   QPalette palette = main.palette();
   palette.setColor(QPalette::Window, QColor(48, 52, 60));
   main.setPalette(palette);
-  auto* label = new QLabel(QStringLiteral("Plain test window: the map docks at 924, 596, 350 x 198"), &main);
+  auto* label = new QLabel(QStringLiteral("Plain test window: the map docks at %1, %2, %3 x %4")
+                               .arg(rect.x()).arg(rect.y()).arg(rect.width()).arg(rect.height()),
+                           &main);
   label->setStyleSheet(QStringLiteral("color: #d0d4da; font-size: 16px;"));
   label->move(24, 24);
   main.move(0, 0);
@@ -72,7 +80,7 @@ int main(int argc, char** argv) {
   CMapDlg map(&main);
   map.SetDefaultPosition(Settings().defaultLatitude, Settings().defaultLongitude);
   map.ClearTrack(0);
-  map.SetDockRect(924, 596, 350, 198);
+  map.SetDockRect(rect.x(), rect.y(), rect.width(), rect.height());
   bool loaded = false;
   QObject::connect(&map, &CMapDlg::scriptDone, [&](const QString& name, int) {
     if (name == QStringLiteral("setMap")) loaded = true;

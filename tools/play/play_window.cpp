@@ -89,10 +89,11 @@ bool PlayWindow::Play() {
   std::error_code ec;
   if (std::filesystem::is_directory(options_.path, ec)) {
     CFindFilePath folder;
+    folder.ListSavedSegments(true);
     folder.ScanNow(options_.path + "/");
     std::vector<RecordingEntry> list = folder.Entries();
     if (list.empty()) {
-      std::fprintf(stderr, "velmora-play: no recordings (*.ts) in %s\n", options_.path.c_str());
+      std::fprintf(stderr, "velmora-play: no recordings (*.ts, *.nts) in %s\n", options_.path.c_str());
       channel_.reset();
       return false;
     }
