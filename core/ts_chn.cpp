@@ -91,15 +91,8 @@ void CTSChn::MarkOut() {
   markOut_ = {CFindFilePath::FileNumber(path), path, pos};
 }
 
-MarkPoint CTSChn::MarkInPoint() const {
-  std::lock_guard lock(markMutex_);
-  return markIn_;
-}
-
-MarkPoint CTSChn::MarkOutPoint() const {
-  std::lock_guard lock(markMutex_);
-  return markOut_;
-}
+MarkPoint CTSChn::MarkInPoint() const { std::lock_guard l(markMutex_); return markIn_; }
+MarkPoint CTSChn::MarkOutPoint() const { std::lock_guard l(markMutex_); return markOut_; }
 
 void CTSChn::Snapshot(const std::string& pathTemplate, int count) { snapshots_.Place(pathTemplate, count); }
 
