@@ -264,5 +264,5 @@ MapOffset MapOffsetFor(double longitude, double latitude, const CGpsOffsetTable&
 
 bool LoadGpsOffsetTableAtStartUp() {
   if (ReadConfigInt("Config", "GPS_Offset_Auto", 1) != 1) return false;
-  return GpsOffsetTable().Load(Settings().programFolder + "offset_min.bin");
+  return GpsOffsetTable().Load(Settings().resourceFolder + "offset_min.bin");
 }
