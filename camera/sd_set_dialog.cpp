@@ -10,6 +10,7 @@
 #include <QTimer>
 
 #include "app/settings.h"
+#include "platform/tr_key.h"
 #include "skin/skin_bitmaps.h"
 
 namespace {
@@ -32,8 +33,8 @@ struct Section {
   int x, y;
 };
 constexpr Section kSections[] = {
-    {1024, "SD Card", 16, 12}, {1025, "Setup", 16, 106},        {1026, "Record", 392, 106},
-    {1027, "Camera", 392, 254}, {1045, "Set SD Card", 16, 521},
+    {1024, TR_KEY("SD Card"), 16, 12}, {1025, TR_KEY("Setup"), 16, 106},        {1026, TR_KEY("Record"), 392, 106},
+    {1027, TR_KEY("Camera"), 392, 254}, {1045, TR_KEY("Set SD Card"), 16, 521},
 };
 
 // Where each option's row sits: column (0 left, 1 right) and row.
@@ -58,8 +59,8 @@ struct ButtonPlace {
   int x, y, w;
 };
 constexpr ButtonPlace kButtons[] = {
-    {4, "Format", 480, 44, 110}, {5, "Clear", 604, 44, 110},   {1, "Set", 360, 516, 110},
-    {3, "Default", 484, 516, 110}, {2, "Cancel", 608, 516, 110},
+    {4, TR_KEY("Format"), 480, 44, 110}, {5, TR_KEY("Clear"), 604, 44, 110},   {1, TR_KEY("Set"), 360, 516, 110},
+    {3, TR_KEY("Default"), 484, 516, 110}, {2, TR_KEY("Cancel"), 608, 516, 110},
 };
 constexpr int kDriveLabelId = 1048, kDriveListId = 1021, kDriveY = 46, kDriveListWidth = 270;
 constexpr int kSetTimeId = 1049, kDateLabelId = 1032, kDatePickerId = 1005;

@@ -8,6 +8,7 @@
 #include "app/user_prompts.h"
 #include "camera/card_volume.h"
 #include "camera/usrset.h"
+#include "platform/tr_key.h"
 
 namespace platform {
 class DiskService;
@@ -16,24 +17,25 @@ class DiskService;
 // Every message and question of the dialog, by its English text (the key of
 // the language files).
 namespace sdtext {
-inline constexpr const char* kTip = "Tip";
-inline constexpr const char* kNotFound = "Record SD Card Not Find";
-inline constexpr const char* kSaveSuccess = "Save Success";
-inline constexpr const char* kSaveError = "Save Error";
-inline constexpr const char* kAskDefault = "Are you sure to default the settings?";
-inline constexpr const char* kAskFormat = "Are you sure to Format it?";
-inline constexpr const char* kAskClear = "Are you sure to Clear it?";
-inline constexpr const char* kClearSuccess = "Clear Success";
-inline constexpr const char* kClearFail = "Clear Fail";
-inline constexpr const char* kItemsStayed = "Items that could not be deleted:";
-inline constexpr const char* kNotACard = "This is not the root of a memory card; nothing was changed.";
-inline constexpr const char* kInUseByExport = "An export is using this card; wait until it has finished.";
-inline constexpr const char* kNoDiskService = "The card cannot be formatted: the disk service UDisks2 is not available. Nothing was changed.";
-inline constexpr const char* kNoDevice = "The card's device was not found; nothing was changed.";
-inline constexpr const char* kNotRemovable = "The device is not a removable card; it is not formatted.";
-inline constexpr const char* kFormatSuccess = "Format Success";
-inline constexpr const char* kFormatFail = "Format Fail";
-inline constexpr const char* kDevice = "Device:";
+inline constexpr const char* kTip = TR_KEY("Tip");
+inline constexpr const char* kNotFound = TR_KEY("Record SD Card Not Find");
+inline constexpr const char* kSaveSuccess = TR_KEY("Save Success");
+inline constexpr const char* kSaveError = TR_KEY("Save Error");
+inline constexpr const char* kAskDefault = TR_KEY("Are you sure to default the settings?");
+inline constexpr const char* kAskFormat = TR_KEY("Are you sure to Format it?");
+inline constexpr const char* kAskClear = TR_KEY("Are you sure to Clear it?");
+inline constexpr const char* kClearSuccess = TR_KEY("Clear Success");
+inline constexpr const char* kClearFail = TR_KEY("Clear Fail");
+inline constexpr const char* kItemsStayed = TR_KEY("Items that could not be deleted:");
+inline constexpr const char* kNotACard = TR_KEY("This is not the root of a memory card; nothing was changed.");
+inline constexpr const char* kInUseByExport = TR_KEY("An export is using this card; wait until it has finished.");
+inline constexpr const char* kNoDiskService =
+    TR_KEY("The card cannot be formatted: the disk service UDisks2 is not available. Nothing was changed.");
+inline constexpr const char* kNoDevice = TR_KEY("The card's device was not found; nothing was changed.");
+inline constexpr const char* kNotRemovable = TR_KEY("The device is not a removable card; it is not formatted.");
+inline constexpr const char* kFormatSuccess = TR_KEY("Format Success");
+inline constexpr const char* kFormatFail = TR_KEY("Format Fail");
+inline constexpr const char* kDevice = TR_KEY("Device:");
 } // namespace sdtext
 
 // What the play control panel tells the card dialog and lets it do.

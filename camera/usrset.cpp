@@ -8,51 +8,59 @@
 #include <cerrno>
 #include <cstdio>
 
+#include "platform/tr_key.h"
+
 namespace {
 
-constexpr const char* kLanguages[] = {"English", "TCHINESE", "SCHINESE", "GERMANY", "ITALY",
-                                      "SPANISH", "FRENCH", "TURKISH", "PORTUGUESE", "NETHERLAND",
-                                      "JAPAN", "RUSSIA", "KOREA"};
-constexpr const char* kTimeZones[] = {
-    "-12", "-11", "-10", "-9:30", "-9", "-8", "-7", "-6", "-5", "-4:30", "-4", "-3:30", "-3", "-2",
-    "-1", "0", "1", "2", "3", "3:30", "4", "4:30", "5", "5:30", "5:45", "6", "6:30", "7",
-    "8", "8:45", "9", "9:30", "10", "10:30", "11", "11:30", "12", "12:45", "13", "14"};
+constexpr const char* kLanguages[] = {TR_KEY("English"),    TR_KEY("TCHINESE"),   TR_KEY("SCHINESE"), TR_KEY("GERMANY"),
+                                      TR_KEY("ITALY"),      TR_KEY("SPANISH"),    TR_KEY("FRENCH"),   TR_KEY("TURKISH"),
+                                      TR_KEY("PORTUGUESE"), TR_KEY("NETHERLAND"), TR_KEY("JAPAN"),    TR_KEY("RUSSIA"),
+                                      TR_KEY("KOREA")};
+constexpr const char* kTimeZones[] = {"-12", "-11",   "-10", "-9:30", "-9",   "-8",    "-7",   "-6",    "-5", "-4:30",
+                                      "-4",  "-3:30", "-3",  "-2",    "-1",   "0",     "1",    "2",     "3",  "3:30",
+                                      "4",   "4:30",  "5",   "5:30",  "5:45", "6",     "6:30", "7",     "8",  "8:45",
+                                      "9",   "9:30",  "10",  "10:30", "11",   "11:30", "12",   "12:45", "13", "14"};
 constexpr const char* kTvStandards[] = {"NTSC", "PAL"};
 constexpr const char* kFlickers[] = {"50Hz", "60Hz"};
-constexpr const char* kOffOn[] = {"OFF", "ON"};
-constexpr const char* kWhiteBalances[] = {"AUTO", "SUNNY", "CLOUDY", "FLUORESCENT", "TUNGSTEN"};
-constexpr const char* kEffects[] = {"COLOR", "GRAYSCALE", "CLASSIC"};
-constexpr const char* kLevels4[] = {"Level 1", "Level 2", "Level 3", "Level 4"};
-constexpr const char* kLevels5[] = {"Level 1", "Level 2", "Level 3", "Level 4", "Level 5"};
-constexpr const char* kRecResolutions[] = {"1920x1080 30fps", "1280x720 60fps", "1280x720 30fps"};
-constexpr const char* kQualities[] = {"NORMAL", "GOOD", "BEST"};
-constexpr const char* kPicResolutions[] = {"3M", "5M", "8M"};
-constexpr const char* kPicModes[] = {"NORMAL CAPTURE", "G-Sensor CAPTURE"};
-constexpr const char* kPeriods[] = {"OFF", "30 sec", "1 min", "5 min", "30 min"};
-constexpr const char* kSpeedUnits[] = {"OFF", "KMH", "MPH"};
+constexpr const char* kOffOn[] = {TR_KEY("OFF"), TR_KEY("ON")};
+constexpr const char* kWhiteBalances[] = {TR_KEY("AUTO"), TR_KEY("SUNNY"), TR_KEY("CLOUDY"), TR_KEY("FLUORESCENT"),
+                                          TR_KEY("TUNGSTEN")};
+constexpr const char* kEffects[] = {TR_KEY("COLOR"), TR_KEY("GRAYSCALE"), TR_KEY("CLASSIC")};
+constexpr const char* kLevels4[] = {TR_KEY("Level 1"), TR_KEY("Level 2"), TR_KEY("Level 3"), TR_KEY("Level 4")};
+constexpr const char* kLevels5[] = {TR_KEY("Level 1"), TR_KEY("Level 2"), TR_KEY("Level 3"), TR_KEY("Level 4"),
+                                    TR_KEY("Level 5")};
+constexpr const char* kRecResolutions[] = {TR_KEY("1920x1080 30fps"), TR_KEY("1280x720 60fps"),
+                                           TR_KEY("1280x720 30fps")};
+constexpr const char* kQualities[] = {TR_KEY("NORMAL"), TR_KEY("GOOD"), TR_KEY("BEST")};
+constexpr const char* kPicResolutions[] = {TR_KEY("3M"), TR_KEY("5M"), TR_KEY("8M")};
+constexpr const char* kPicModes[] = {TR_KEY("NORMAL CAPTURE"), TR_KEY("G-Sensor CAPTURE")};
+constexpr const char* kPeriods[] = {TR_KEY("OFF"), TR_KEY("30 sec"), TR_KEY("1 min"), TR_KEY("5 min"),
+                                    TR_KEY("30 min")};
+constexpr const char* kSpeedUnits[] = {TR_KEY("OFF"), TR_KEY("KMH"), TR_KEY("MPH")};
 
 const std::array<CameraOptionInfo, kCameraOptionCount> kOptions = {{
-    {"Language", "Language:", 1028, 1002, kLanguages, 0, true, 4},
-    {"Time_Zone", "Time_Zone:", 1029, 1006, kTimeZones, 28, false, 6},
-    {"TV_Standard", "TV_Standard:", 1033, 1007, kTvStandards, 0, false, 2},
-    {"Frequency", "Frequency:", 1031, 1008, kFlickers, 1, false, 2},
-    {"MIC", "MIC:", 1030, 1014, kOffOn, 1, true, 2},
-    {"White_Balance", "White_Balance:", 1034, 1009, kWhiteBalances, 0, true, 4},
-    {"Effect", "Effect:", 1037, 1010, kEffects, 0, true, 4},
-    {"Sensor_SEN", "Sensor_SEN:", 1035, 1011, kLevels4, 2, true, 4},
-    {"REC_Resolution", "REC_Resolution:", 1038, 1015, kRecResolutions, 0, true, 4},
-    {"REC_Quality", "REC_Quality:", 1039, 1012, kQualities, 1, true, 2},
-    {"REC_G-Sensor_SEN", "REC_G-Sensor_SEN:", 1040, 1013, kLevels5, 2, true, 4},
-    {"CAP_Resolution", "CAP_Resolution:", 1041, 1016, kPicResolutions, 1, true, 4},
-    {"CAP_Mode", "CAP_Mode:", 1042, 1017, kPicModes, 0, true, 2},
-    {"CAP_Period", "CAP_Period:", 1043, 1018, kPeriods, 0, true, 4},
-    {"CAP_G-Sensor_SEN", "CAP_G-Sensor_SEN:", 1044, 1019, kLevels5, 2, true, 4},
-    {"Unit Of Speed", "Unit Of Speed:", 1036, 1020, kSpeedUnits, 0, true, 2},
+    {"Language", TR_KEY("Language:"), 1028, 1002, kLanguages, 0, true, 4},
+    {"Time_Zone", TR_KEY("Time_Zone:"), 1029, 1006, kTimeZones, 28, false, 6},
+    {"TV_Standard", TR_KEY("TV_Standard:"), 1033, 1007, kTvStandards, 0, false, 2},
+    {"Frequency", TR_KEY("Frequency:"), 1031, 1008, kFlickers, 1, false, 2},
+    {"MIC", TR_KEY("MIC:"), 1030, 1014, kOffOn, 1, true, 2},
+    {"White_Balance", TR_KEY("White_Balance:"), 1034, 1009, kWhiteBalances, 0, true, 4},
+    {"Effect", TR_KEY("Effect:"), 1037, 1010, kEffects, 0, true, 4},
+    {"Sensor_SEN", TR_KEY("Sensor_SEN:"), 1035, 1011, kLevels4, 2, true, 4},
+    {"REC_Resolution", TR_KEY("REC_Resolution:"), 1038, 1015, kRecResolutions, 0, true, 4},
+    {"REC_Quality", TR_KEY("REC_Quality:"), 1039, 1012, kQualities, 1, true, 2},
+    {"REC_G-Sensor_SEN", TR_KEY("REC_G-Sensor_SEN:"), 1040, 1013, kLevels5, 2, true, 4},
+    {"CAP_Resolution", TR_KEY("CAP_Resolution:"), 1041, 1016, kPicResolutions, 1, true, 4},
+    {"CAP_Mode", TR_KEY("CAP_Mode:"), 1042, 1017, kPicModes, 0, true, 2},
+    {"CAP_Period", TR_KEY("CAP_Period:"), 1043, 1018, kPeriods, 0, true, 4},
+    {"CAP_G-Sensor_SEN", TR_KEY("CAP_G-Sensor_SEN:"), 1044, 1019, kLevels5, 2, true, 4},
+    {"Unit Of Speed", TR_KEY("Unit Of Speed:"), 1036, 1020, kSpeedUnits, 0, true, 2},
 }};
 
 // The index masked to the width of its field.
 unsigned Field(const CameraSettings& s, int option) {
-  return static_cast<unsigned>(s.index[static_cast<size_t>(option)]) & ((1u << kOptions[static_cast<size_t>(option)].bits) - 1);
+  return static_cast<unsigned>(s.index[static_cast<size_t>(option)]) &
+         ((1u << kOptions[static_cast<size_t>(option)].bits) - 1);
 }
 
 uint8_t Low8(unsigned v) { return static_cast<uint8_t>(v & 0xFF); }
@@ -69,7 +77,7 @@ bool SameName(std::string_view a, std::string_view b) {
   return true;
 }
 
-} // namespace
+}  // namespace
 
 const std::array<CameraOptionInfo, kCameraOptionCount>& CameraOptions() { return kOptions; }
 

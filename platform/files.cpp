@@ -136,6 +136,22 @@ std::string ProgramFolder() {
   return exe.substr(0, exe.rfind('/') + 1);
 }
 
+std::string ResourceFolder(const std::string& programFolder) {
+  std::string folder = programFolder;
+  if (!folder.empty() && folder.back() != '/') folder += '/';
+  auto holdsLanguages = [](const std::string& f) {
+    struct stat st {};
+    return ::stat((f + "Language").c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+  };
+  if (holdsLanguages(folder)) return folder;
+  const std::string shared = folder + "../share/velmora/";
+  if (!holdsLanguages(shared)) return folder;
+  char resolved[PATH_MAX];
+  if (!::realpath(shared.c_str(), resolved)) return shared;
+  std::string out(resolved);
+  return out.back() == '/' ? out : out + '/';
+}
+
 bool EnsureFolderFor(std::string_view filePath) {
   size_t sep = LastSeparator(filePath);
   if (sep == std::string_view::npos || sep == 0) return true;

@@ -35,6 +35,13 @@ std::string NameOf(std::string_view path);
 // The executable's folder, with a trailing '/'.
 std::string ProgramFolder();
 
+// Where the read-only resources (Language/, map/, offset_min.bin) of a program
+// in programFolder live: beside it when a "Language" folder is there (a build
+// tree, a copy unpacked into one folder), else in "../share/velmora/" when that
+// holds a "Language" folder (an installed copy, bin/ and share/ of one prefix),
+// else the program folder itself. With a trailing '/'.
+std::string ResourceFolder(const std::string& programFolder);
+
 // Makes sure the folder that holds a file exists, creating every missing level.
 // A path with no folder part, or directly under '/', needs nothing. Returns
 // whether the folder exists afterwards.

@@ -11,6 +11,7 @@
 #include <span>
 
 #include "app/qt_prompts.h"
+#include "platform/tr_key.h"
 #include "skin/skin_bitmaps.h"
 
 namespace {
@@ -35,15 +36,15 @@ struct Row {
   std::span<const char* const> entries;
 };
 const Row kRows[] = {
-    {1012, "Version", 1013, Kind::ReadOnly, {}},
-    {1008, "Snapshot Path", 1007, Kind::ReadOnly, {}},
-    {1025, "Image Type", 1024, Kind::List, kImageTypes},
-    {1027, "Continuous Shooting", 1026, Kind::Edit, {}},
-    {1011, "Language", 1010, Kind::List, {}},
-    {1015, "UIMode", 1014, Kind::List, kUiModes},
-    {1021, "Sound Amplification", 1020, Kind::List, kAmplifications},
-    {1017, "Display Mode", 1016, Kind::List, kDisplayModes},
-    {1019, "Unit Of Speed", 1018, Kind::List, kSpeedUnits},
+    {1012, TR_KEY("Version"), 1013, Kind::ReadOnly, {}},
+    {1008, TR_KEY("Snapshot Path"), 1007, Kind::ReadOnly, {}},
+    {1025, TR_KEY("Image Type"), 1024, Kind::List, kImageTypes},
+    {1027, TR_KEY("Continuous Shooting"), 1026, Kind::Edit, {}},
+    {1011, TR_KEY("Language"), 1010, Kind::List, {}},
+    {1015, TR_KEY("UIMode"), 1014, Kind::List, kUiModes},
+    {1021, TR_KEY("Sound Amplification"), 1020, Kind::List, kAmplifications},
+    {1017, TR_KEY("Display Mode"), 1016, Kind::List, kDisplayModes},
+    {1019, TR_KEY("Unit Of Speed"), 1018, Kind::List, kSpeedUnits},
 };
 constexpr int kBrowseId = 1009, kBrowseX = 452, kBrowseWidth = 100;
 constexpr int kOkX = 300, kCancelX = 430, kButtonsY = 370, kButtonWidth = 120;

@@ -6,14 +6,16 @@
 
 #include "app/settings.h"
 #include "app/user_prompts.h"
+#include "platform/tr_key.h"
 
 // Every message of the dialog, by its English text.
 namespace configtext {
-inline constexpr const char* kLess1280 = "Screen Resolution is Less than 1280*800";
-inline constexpr const char* kLess1920 = "Screen Resolution is Less than 1920*1080";
-inline constexpr const char* kBurst = "Value of continuous shooting must be more than 0, System already update it";
-inline constexpr const char* kRestart = "UI has been modified, please restart the program";
-inline constexpr const char* kFolderTitle = "Selete a folder...";
+inline constexpr const char* kLess1280 = TR_KEY("Screen Resolution is Less than 1280*800");
+inline constexpr const char* kLess1920 = TR_KEY("Screen Resolution is Less than 1920*1080");
+inline constexpr const char* kBurst =
+    TR_KEY("Value of continuous shooting must be more than 0, System already update it");
+inline constexpr const char* kRestart = TR_KEY("UI has been modified, please restart the program");
+inline constexpr const char* kFolderTitle = TR_KEY("Selete a folder...");
 } // namespace configtext
 
 // The fixed lists, in position order (stored value = position, amplification = position + 1).

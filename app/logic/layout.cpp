@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cmath>
 
+#include "platform/tr_key.h"
+
 namespace layout {
 
 int ClampUiMode(int uiMode) { return std::clamp(uiMode, 0, kUiModes - 1); }
@@ -98,24 +100,24 @@ PanelLayout MakePanel(int mode) {
   };
   // In the order the tooltips are registered.
   static const ButtonSpec buttons[] = {
-      {kIdPrevFile, 161, 0, "PrevFile"},
-      {kIdNextFile, 162, 0, "NextFile"},
-      {kIdConfig, 163, 0, "Config"},
-      {kIdMap, 437, 0, "Map"},
-      {kIdPause, 141, 0, "Pause"},
-      {kIdOpen, 139, 0, "Open"},
-      {kIdNextFrame, 145, 0, "NextFrame"},
-      {kIdSnapshot, 147, 0, "SnapShot"},
-      {kIdStop, 142, 0, "Stop"},
-      {kIdPlay, 140, 0, "Play"},
-      {kIdBackwardPlay, 447, 0, "BackWardPlay"},
-      {kIdPrevFrame, 146, 0, "PreFrame"},
-      {kIdSave, 449, 0, "Save The Playing File"},
-      {kIdMarkIn, 450, 0, "Mark In"},
-      {kIdMarkOut, 451, 0, "Mark Out"},
-      {kIdBackup, 452, 456, "Backup"},
-      {kIdSdSet, 457, 0, "SD Card Setup"},
-      {kIdMute, 148, 138, "Mute"},
+      {kIdPrevFile, 161, 0, TR_KEY("PrevFile")},
+      {kIdNextFile, 162, 0, TR_KEY("NextFile")},
+      {kIdConfig, 163, 0, TR_KEY("Config")},
+      {kIdMap, 437, 0, TR_KEY("Map")},
+      {kIdPause, 141, 0, TR_KEY("Pause")},
+      {kIdOpen, 139, 0, TR_KEY("Open")},
+      {kIdNextFrame, 145, 0, TR_KEY("NextFrame")},
+      {kIdSnapshot, 147, 0, TR_KEY("SnapShot")},
+      {kIdStop, 142, 0, TR_KEY("Stop")},
+      {kIdPlay, 140, 0, TR_KEY("Play")},
+      {kIdBackwardPlay, 447, 0, TR_KEY("BackWardPlay")},
+      {kIdPrevFrame, 146, 0, TR_KEY("PreFrame")},
+      {kIdSave, 449, 0, TR_KEY("Save The Playing File")},
+      {kIdMarkIn, 450, 0, TR_KEY("Mark In")},
+      {kIdMarkOut, 451, 0, TR_KEY("Mark Out")},
+      {kIdBackup, 452, 456, TR_KEY("Backup")},
+      {kIdSdSet, 457, 0, TR_KEY("SD Card Setup")},
+      {kIdMute, 148, 138, TR_KEY("Mute")},
       {kIdFaster, 143, 0, ""},
       {kIdSlower, 144, 0, ""},
   };
@@ -129,9 +131,9 @@ PanelLayout MakePanel(int mode) {
   p.sliders[0] = {kIdPositionSlider, 1, small ? Rect{9, 330, 183, 18} : Rect{12, 440, 244, 18}, small ? 446 : 133,
                   151, 1000, ""};
   p.sliders[1] = {kIdVolumeSlider, 2, small ? Rect{42, 402, 149, 16} : Rect{56, 537, 199, 16}, small ? 442 : 152,
-                  155, 27, "Volume"};
+                  155, 27, TR_KEY("Volume")};
   p.sliders[2] = {kIdSpeedSlider, 3, small ? Rect{42, 366, 149, 8} : Rect{55, 489, 199, 10}, small ? 445 : 153,
-                  154, 8, "Speed"};
+                  154, 8, TR_KEY("Speed")};
 
   p.speedDigits = {Trunc(10 * r), Trunc(371 * r), Trunc(160 * r), Trunc(50 * r)};
   p.speedUnit = {Trunc(185 * r), Trunc(381 * r), Trunc(52 * r), Trunc(20 * r)};

@@ -3,6 +3,8 @@
 // in one table each. Texts are English keys, shown through Translate.
 #include <string>
 
+#include "platform/tr_key.h"
+
 enum class PanelText {
   CardNotFound,     // the open menu found no card with recordings
   FinishBackup,     // after a copy: the path, a blank and this
@@ -19,13 +21,13 @@ struct PanelTextEntry {
 };
 
 inline constexpr PanelTextEntry kPanelTexts[] = {
-    {PanelText::CardNotFound, "Record SD Card Not Find"},
-    {PanelText::FinishBackup, "Finish Backup"},
-    {PanelText::CancelBackup, "A backup is running. Stop it and delete the part saved so far?"},
-    {PanelText::CardRemoved, "The card was removed. Playback has stopped."},
-    {PanelText::OpenCardMenu, "Open SD Card"},
-    {PanelText::OpenFileMenu, "Open File"},
-    {PanelText::Tip, "Tip"},
+    {PanelText::CardNotFound, TR_KEY("Record SD Card Not Find")},
+    {PanelText::FinishBackup, TR_KEY("Finish Backup")},
+    {PanelText::CancelBackup, TR_KEY("A backup is running. Stop it and delete the part saved so far?")},
+    {PanelText::CardRemoved, TR_KEY("The card was removed. Playback has stopped.")},
+    {PanelText::OpenCardMenu, TR_KEY("Open SD Card")},
+    {PanelText::OpenFileMenu, TR_KEY("Open File")},
+    {PanelText::Tip, TR_KEY("Tip")},
 };
 
 // The English key of a text.

@@ -62,8 +62,16 @@ CVelmoraDlg::CVelmoraDlg(int uiMode, VolumeMixer& mixer) : CVxSkinDialog(nullptr
   auto* gl = new QOpenGLWidget(this);
   gl->setGeometry(layout_.banner.x, layout_.banner.y, 1, 1);
   gl->lower();
-  connect(video_->Video(), &CVideoStatic::pictureDrawn, this, &CVelmoraDlg::StartMap);
-  QTimer::singleShot(3000, this, &CVelmoraDlg::StartMap);
+  // A second after the first picture (not the black before it), so that the
+  // browser's start does not hold the first picture back.
+  connect(video_->Video(), &CVideoStatic::pictureDrawn, this, [this] {
+    if (video_->Video()->DrawnSerial() == 0 || mapScheduled_) return;
+    mapScheduled_ = true;
+    QTimer::singleShot(1000, this, &CVelmoraDlg::StartMap);
+  });
+  QTimer::singleShot(3000, this, [this] {
+    if (!panel_->Controller().Channel()) StartMap(); // nothing to play: the map is made now
+  });
 
   panel_ = new CPlayCtrlDlg(uiMode, *this, mixer, this);
 

@@ -100,5 +100,6 @@ private:
   CardWatcher cards_;
   std::string cardFolder_; // the card opened last ("" when none)
   bool mapWanted_ = false;  // playback waits for the map's browser
+  bool mapScheduled_ = false;
   QTimer cardTimer_;
 };

@@ -96,7 +96,7 @@ void CMapDlg::CreateBrowser() {
   connect(view_, &QWebEngineView::loadStarted, this, &CMapDlg::OnLoadStarted);
   connect(view_, &QWebEngineView::loadFinished, this, &CMapDlg::OnLoadFinished);
 
-  const MapPageChoice choice = MapBridge::ChoosePage(Settings().programFolder);
+  const MapPageChoice choice = MapBridge::ChoosePage(Settings().resourceFolder);
   pageUrl_ = choice.BuiltIn() ? BuiltInPageUrl() : QUrl::fromLocalFile(QString::fromStdString(choice.path));
   page->AllowNextLoad();
   ownLoadPending_ = true;

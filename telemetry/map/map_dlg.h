@@ -33,10 +33,10 @@ public:
   // Creates the browser and starts loading the page, docked into the dock
   // rectangle; does nothing the second time. It holds the user-interface
   // thread for a few tenths of a second, so the owner calls it when that
-  // delays no picture: before its own window is first shown (creating it
-  // inside a shown window also makes Qt recreate that window's native window
-  // for OpenGL composition). A window shown without a browser creates it 2 s
-  // later.
+  // delays no picture (a little after its first picture). In a window that is
+  // already shown it turns on OpenGL composition, which makes Qt recreate the
+  // native window unless the window holds an OpenGL widget from the start. A
+  // window shown without a browser creates it 2 s later.
   void CreateBrowser();
   bool BrowserCreated() const { return view_ != nullptr; }
 

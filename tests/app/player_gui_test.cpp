@@ -128,7 +128,7 @@ TEST_F(PlayerWindow, OpensTheCardMarksItsDaysAndMinutesAndPlaysAClickedMinute) {
   Start();
   ASSERT_TRUE(PumpUntil([&] { return Playing() == recordings_[0] && PicturesShown(); })) << Playing();
   EXPECT_TRUE(Window().VideoArea().isVisible());
-  EXPECT_TRUE(Window().MapWindow().isVisible());
+  EXPECT_TRUE(PumpUntil([&] { return Window().MapWindow().isVisible(); })) << "the map follows the first picture";
 
   // The card's day is marked and shown, at the hour of its first recording.
   ASSERT_TRUE(PumpUntil([&] { return Window().Calendar().IsMarked(QDate(2024, 6, 1)); }));
