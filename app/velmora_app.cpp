@@ -12,9 +12,9 @@
 #include "app/logic/card_finder.h"
 #include "app/main_window/dev_show_dlg.h"
 #include "app/main_window/velmora_dlg.h"
+#include "app/map_offset_config.h"
 #include "app/quit_on_signal.h"
 #include "app/settings.h"
-#include "telemetry/gps_offset.h"
 #include "video/av_decoder.h"
 #include "video/video_static.h"
 
@@ -39,7 +39,7 @@ void CVelmoraApp::Start(const std::vector<std::string>& args) {
   const QScreen* screen = QGuiApplication::primaryScreen();
   const QSize size = screen ? screen->size() : QSize(1920, 1080);
   LoadSettings(size.width(), size.height());
-  if (ReadConfigInt("Config", "GPS_Offset_Auto", 1) == 1) LoadGpsOffsetTableAtStartUp();
+  LoadMapOffsetTable(); // when "GPS_Offset_Auto" reads 1
 
   QuitOnSignals(); // SIGTERM and SIGINT end as closing the window does: Run saves
   // The desktop ending the session: save before it ends the process.

@@ -4,22 +4,17 @@
 #include <array>
 #include <cstring>
 
-#include "app/settings.h"
-#include "core/ts_chn.h"
 #include "platform/clock.h"
 
 namespace {
 
 constexpr size_t kBlockSamples = CDSoundCtx::kBlockBytes / sizeof(int16_t);
 
-// The amplification setting, 1..10 (100 % .. 1000 %).
-int AmplificationFactor() {
-  return std::clamp(Settings().soundAmplification.load(std::memory_order_relaxed), 1, 10);
-}
-
 } // namespace
 
-CAudioCtx::CAudioCtx(CTSChn& channel) : channel_(channel) {}
+CAudioCtx::CAudioCtx(const AudioLinks& links) : links_(links) {}
+
+std::unique_ptr<CMyThread> MakeAudioThread(const AudioLinks& links) { return std::make_unique<CAudioCtx>(links); }
 
 CAudioCtx::~CAudioCtx() {
   Stop(10000);
@@ -66,7 +61,7 @@ int CAudioCtx::Run() {
   while (running_.load(std::memory_order_relaxed)) {
     if (!soundBuffer_) {
       FrameDesc discarded;
-      channel_.AudioQueue().Pop(discarded);
+      links_.queue->Pop(discarded);
       platform::SleepMs(kRetryMs);
       continue;
     }
@@ -114,7 +109,7 @@ void CAudioCtx::FillBlock(int16_t* out, size_t samples) {
       if (!DecodeNextFrame()) break;
       continue;
     }
-    if (!channel_.state.audio.load(std::memory_order_relaxed)) {
+    if (!links_.state->audio.load(std::memory_order_relaxed)) {
       // Audio off: what is left of the frame is dropped.
       pcm_.clear();
       pcmRead_ = 0;
@@ -127,19 +122,19 @@ void CAudioCtx::FillBlock(int16_t* out, size_t samples) {
     pcmRead_ += n;
   }
   // Muted: the frames are played on (audio and video stay in step), as silence.
-  if (channel_.state.muted.load(std::memory_order_relaxed)) at = 0;
+  if (links_.state->muted.load(std::memory_order_relaxed)) at = 0;
   std::fill(out + at, out + samples, int16_t{0});
 }
 
 bool CAudioCtx::DecodeNextFrame() {
   pcm_.clear();
   pcmRead_ = 0;
-  if (channel_.state.audioHold.load(std::memory_order_relaxed)) return false;
+  if (links_.state->audioHold.load(std::memory_order_relaxed)) return false;
   FrameDesc frame;
-  if (!channel_.AudioQueue().Pop(frame)) return false;
+  if (!links_.queue->Pop(frame)) return false;
   // Audio off: the frame is taken and dropped.
-  if (!channel_.state.audio.load(std::memory_order_relaxed)) return false;
+  if (!links_.state->audio.load(std::memory_order_relaxed)) return false;
   if (frame.pData && frame.nSize > 0) decoder_.Decode(frame.pData, static_cast<size_t>(frame.nSize), pcm_);
-  Amplify(pcm_.data(), pcm_.size(), AmplificationFactor());
+  Amplify(pcm_.data(), pcm_.size(), std::clamp(links_.amplification->load(std::memory_order_relaxed), 1, 10));
   return true;
 }

@@ -6,11 +6,10 @@
 
 #include "audio/aac_decoder.h"
 #include "audio/dsound_ctx.h"
+#include "core/decode_links.h"
 #include "core/frame_desc.h"
 #include "core/my_thread.h"
 #include "platform/event.h"
-
-class CTSChn;
 
 // The audio thread of a channel: takes AAC frames from the channel's audio
 // queue, decodes them to 16-bit mono at 48000 Hz, amplifies them by the sound
@@ -30,7 +29,7 @@ public:
   static constexpr int64_t kNotifyWaitMs = 1000;
   static constexpr int64_t kRetryMs = 10;
 
-  explicit CAudioCtx(CTSChn& channel);
+  explicit CAudioCtx(const AudioLinks& links);
   ~CAudioCtx() override;
 
   // Opens the decoder (false when that fails), then the sound output; without
@@ -56,7 +55,7 @@ private:
   // to play (nothing queued, held, or the audio flag clear).
   bool DecodeNextFrame();
 
-  CTSChn& channel_;
+  AudioLinks links_;
   std::unique_ptr<platform::SoundBuffer> soundBuffer_;
   platform::AutoResetEvent notifyEvent_;
   AacDecoder decoder_;

@@ -8,18 +8,13 @@
 #include <memory>
 
 #include "core/messages.h"
+#include "core/my_thread.h"
 #include "core/ts_demux.h"
 #include "core/ts_file.h"
 #include "core/ts_format.h"
 #include "platform/files.h"
 
 namespace {
-
-// The folder part of a path, with its separator.
-std::string FolderOf(const std::string& path) {
-  size_t sep = platform::LastSeparator(path);
-  return sep == std::string::npos ? std::string() : path.substr(0, sep + 1);
-}
 
 constexpr int kLastPtsVideoPid = 0x1011;
 
@@ -31,17 +26,10 @@ bool CFindFilePath::ScanAsync(const std::string& path, platform::MessageTarget* 
   StopScan();
   Clear();
   path_ = path;
-  running_ = true;
-  try {
-    thread_ = std::thread([this, panel] {
-      Scan(panel);
-      running_ = false;
-    });
-  } catch (const std::system_error&) {
+  return StartThread(thread_, running_, [this, panel] {
+    Scan(panel);
     running_ = false;
-    return false;
-  }
-  return true;
+  });
 }
 
 void CFindFilePath::ScanNow(const std::string& path) {
@@ -73,9 +61,9 @@ void CFindFilePath::Scan(platform::MessageTarget* panel) {
 }
 
 void CFindFilePath::ListFolder(const std::string& path, std::vector<RecordingEntry>& out) {
-  std::vector<platform::FoundFile> files = platform::FindFiles(FolderOf(path) + "*.ts");
+  std::vector<platform::FoundFile> files = platform::FindFiles(platform::FolderOf(path) + "*.ts");
   if (withSaved_) {
-    auto saved = platform::FindFiles(FolderOf(path) + "*.nts");
+    auto saved = platform::FindFiles(platform::FolderOf(path) + "*.nts");
     files.insert(files.end(), saved.begin(), saved.end());
   }
   for (const auto& file : files) {
@@ -125,7 +113,7 @@ std::string CFindFilePath::NeighbourPath(const std::string& path, int delta) {
   int wanted = n + delta;
   // The pattern matches any name ending in the number ("*124.ts" also finds
   // ..._1124.ts); only the recording with exactly that number is a neighbour.
-  for (const auto& file : platform::FindFiles(FolderOf(path) + "*" + std::to_string(wanted) + ".ts"))
+  for (const auto& file : platform::FindFiles(platform::FolderOf(path) + "*" + std::to_string(wanted) + ".ts"))
     if (!file.isDirectory && FileNumber(file.path) == wanted) return file.path;
   return {};
 }

@@ -5,6 +5,7 @@
 
 #include "core/find_file_path.h"
 #include "core/messages.h"
+#include "core/my_thread.h"
 #include "core/telemetry_mailbox.h"
 #include "platform/clock.h"
 
@@ -16,17 +17,10 @@ bool CTSAnalyse::Start(const std::string& path) {
   SetCurrentPath(path);
   if (thread_.joinable()) Stop();
   OpenFile(direction_);
-  running_ = true;
-  try {
-    thread_ = std::thread([this] {
-      Run();
-      running_ = false;
-    });
-  } catch (const std::system_error&) {
+  return StartThread(thread_, running_, [this] {
+    Run();
     running_ = false;
-    return false;
-  }
-  return true;
+  });
 }
 
 void CTSAnalyse::Stop() {

@@ -1,17 +1,18 @@
 #include "core/ts_chn.h"
 
-#include "audio/audio_ctx.h"
 #include "core/messages.h"
 #include "core/telemetry_mailbox.h"
-#include "video/video_ctx.h"
 
 CTSChn::CTSChn(const ChannelLinks& links) : links_(links) {
   if (!links_.mailbox) links_.mailbox = &AppTelemetryMailbox();
+  if (!links_.displayMode) links_.displayMode = &ownDisplayMode_;
+  if (!links_.amplification) links_.amplification = &ownAmplification_;
   fpsCtrl_ = std::make_unique<CFpsCtrl>(30);
   videoQueue_ = std::make_unique<CVBuffer2>(kVideoSlots);
-  videoThread_ = std::make_unique<CVideoCtx>(*this);
+  videoThread_ = MakeVideoThread(
+      VideoLinks{&state, fpsCtrl_.get(), videoQueue_.get(), &videoWindow_, &snapshots_, links_.displayMode});
   audioQueue_ = std::make_unique<CABuffer2>(kAudioSlots);
-  audioThread_ = std::make_unique<CAudioCtx>(*this);
+  audioThread_ = MakeAudioThread(AudioLinks{&state, audioQueue_.get(), links_.amplification});
   list_ = std::make_unique<CFindFilePath>();
   reader_ = std::make_unique<CTSAnalyse>(ReaderLinks{&state, links_.panel, links_.mainWindow, links_.mailbox});
   reader_->SetQueues(videoQueue_.get(), audioQueue_.get());
@@ -78,46 +79,23 @@ void CTSChn::MarkIn() {
   std::string path = reader_->GetCurFile();
   int64_t pos = reader_->CurrentPosition();
   std::lock_guard lock(markMutex_);
-  markInPath_ = path;
-  markInNumber_ = CFindFilePath::FileNumber(path);
-  markInPos_ = pos;
-  markOutNumber_ = -1;
-  markOutPos_ = -1;
+  markIn_ = {CFindFilePath::FileNumber(path), path, pos};
+  markOut_.number = -1;
+  markOut_.position = -1;
 }
 
 void CTSChn::MarkOut() {
   std::string path = reader_->GetCurFile();
   int64_t pos = reader_->CurrentPosition();
   std::lock_guard lock(markMutex_);
-  markOutPath_ = path;
-  markOutNumber_ = CFindFilePath::FileNumber(path);
-  markOutPos_ = pos;
+  markOut_ = {CFindFilePath::FileNumber(path), path, pos};
 }
 
-int CTSChn::MarkInNumber() const { std::lock_guard l(markMutex_); return markInNumber_; }
-std::string CTSChn::MarkInPath() const { std::lock_guard l(markMutex_); return markInPath_; }
-int64_t CTSChn::MarkInPos() const { std::lock_guard l(markMutex_); return markInPos_; }
-int CTSChn::MarkOutNumber() const { std::lock_guard l(markMutex_); return markOutNumber_; }
-std::string CTSChn::MarkOutPath() const { std::lock_guard l(markMutex_); return markOutPath_; }
-int64_t CTSChn::MarkOutPos() const { std::lock_guard l(markMutex_); return markOutPos_; }
+MarkPoint CTSChn::MarkInPoint() const { std::lock_guard l(markMutex_); return markIn_; }
+MarkPoint CTSChn::MarkOutPoint() const { std::lock_guard l(markMutex_); return markOut_; }
 
-void CTSChn::Snapshot(const std::string& pathTemplate, int count) {
-  std::lock_guard lock(snapshotMutex_);
-  snapshot_.pathTemplate = pathTemplate;
-  snapshot_.requested = count;
-  snapshot_.taken = 0;
-}
+void CTSChn::Snapshot(const std::string& pathTemplate, int count) { snapshots_.Place(pathTemplate, count); }
 
-SnapshotRequest CTSChn::SnapshotState() const {
-  std::lock_guard lock(snapshotMutex_);
-  return snapshot_;
-}
-
-void CTSChn::SnapshotTaken(const SnapshotRequest& served) {
-  std::lock_guard lock(snapshotMutex_);
-  if (snapshot_.pathTemplate != served.pathTemplate || snapshot_.taken != served.taken) return; // replaced meanwhile
-  --snapshot_.requested;
-  ++snapshot_.taken;
-}
+SnapshotRequest CTSChn::SnapshotState() const { return snapshots_.State(); }
 
 void CTSChn::TakeFrameCount() { fps_ = state.shownFrames.exchange(0); }

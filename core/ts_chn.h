@@ -7,30 +7,27 @@
 #include <vector>
 
 #include "core/buffer.h"
+#include "core/decode_links.h"
 #include "core/find_file_path.h"
 #include "core/fps_ctrl.h"
+#include "core/mark_point.h"
 #include "core/playback_state.h"
+#include "core/snapshot_request.h"
 #include "core/ts_analyse.h"
 #include "platform/message_target.h"
 
-class CVideoCtx;
-class CAudioCtx;
 class VideoTarget;
 class TelemetryMailbox;
 
-// The windows a channel reports to.
+// The windows a channel reports to and the settings its threads read.
 struct ChannelLinks {
   platform::MessageTarget* panel = nullptr;      // progress; list scan start and end
   platform::MessageTarget* mainWindow = nullptr; // telemetry; reader restarts
   TelemetryMailbox* mailbox = nullptr;           // the application's mailbox when null
-};
-
-// A snapshot request: the video thread takes "requested" pictures, numbering
-// them from taken + 1, into files named after the template.
-struct SnapshotRequest {
-  std::string pathTemplate;
-  int requested = 0;
-  int taken = 0;
+  // The display mode (0 YV12, 1 RGB) and the sound amplification (1..10), read
+  // by the threads for every frame; the channel's own (YV12, 100 %) when null.
+  std::atomic<int>* displayMode = nullptr;
+  const std::atomic<int>* amplification = nullptr;
 };
 
 // One opened recording (a file, or a card's list of recordings) with
@@ -67,20 +64,16 @@ public:
   int PlayAtTime(int64_t t);
   std::string GetCurFile() const;
 
+  // Marks the reader's recording and position; Mark In clears Mark Out's
+  // number and position (not its path).
   void MarkIn();
   void MarkOut();
-  int MarkInNumber() const;
-  std::string MarkInPath() const;
-  int64_t MarkInPos() const;
-  int MarkOutNumber() const;
-  std::string MarkOutPath() const;
-  int64_t MarkOutPos() const;
+  MarkPoint MarkInPoint() const;
+  MarkPoint MarkOutPoint() const;
 
   void Snapshot(const std::string& pathTemplate, int count);
   // The request as a unit (the video thread takes pictures from it).
   SnapshotRequest SnapshotState() const;
-  // Records one picture taken: requested - 1, taken + 1, unless a new request came meanwhile.
-  void SnapshotTaken(const SnapshotRequest& served);
 
   // Takes the shown-frame counter (zeroing it) as the frames per second.
   void TakeFrameCount();
@@ -90,8 +83,8 @@ public:
   CFpsCtrl& FpsCtrl() { return *fpsCtrl_; }
   CVBuffer2& VideoQueue() { return *videoQueue_; }
   CABuffer2& AudioQueue() { return *audioQueue_; }
-  CVideoCtx& VideoThread() { return *videoThread_; }
-  CAudioCtx& AudioThread() { return *audioThread_; }
+  CMyThread& VideoThread() { return *videoThread_; }
+  CMyThread& AudioThread() { return *audioThread_; }
   CFindFilePath& RecordingList() { return *list_; }
   CTSAnalyse& Reader() { return *reader_; }
   const ChannelLinks& Links() const { return links_; }
@@ -105,19 +98,18 @@ private:
   int fps_ = 0;
 
   mutable std::mutex markMutex_; // the export job reads the marks from its thread
-  int markInNumber_ = -1, markOutNumber_ = -1;
-  std::string markInPath_, markOutPath_;
-  int64_t markInPos_ = -1, markOutPos_ = -1;
+  MarkPoint markIn_, markOut_;
 
-  mutable std::mutex snapshotMutex_;
-  SnapshotRequest snapshot_;
+  SnapshotRequests snapshots_;
+  std::atomic<int> ownDisplayMode_{0};
+  std::atomic<int> ownAmplification_{1};
 
   // Built in this order, destroyed in the reverse order.
   std::unique_ptr<CFpsCtrl> fpsCtrl_;
   std::unique_ptr<CVBuffer2> videoQueue_;
-  std::unique_ptr<CVideoCtx> videoThread_;
+  std::unique_ptr<CMyThread> videoThread_;
   std::unique_ptr<CABuffer2> audioQueue_;
-  std::unique_ptr<CAudioCtx> audioThread_;
+  std::unique_ptr<CMyThread> audioThread_;
   std::unique_ptr<CFindFilePath> list_;
   std::unique_ptr<CTSAnalyse> reader_;
 };

@@ -21,13 +21,31 @@ enum class ExportOutcome {
   Stopped,    // stopped by its owner; the output holds what was saved so far
 };
 
+// Why a job did not finish; the end notice names the recording (subject) and
+// the system's error text (detail) where the reason has them.
+enum class ExportReason {
+  None,
+  CannotCreate,     // the output: detail
+  CannotWrite,      // the output: detail
+  NotEnoughSpace,   // for the output: detail
+  CannotOpen,       // a recording: subject, detail
+  ReadShort,        // a recording could not be read to the end: subject, detail (may be empty)
+  NoProgramTables,  // the start recording: subject
+  NoAacDecoder,
+  RecordingMissing, // subject: the missing recording's number
+  WriterFailed,     // the AVI writer: detail (its own error text)
+  NoPicture,        // no picture begins in the marked stretch
+};
+
 // The end notice of a job, handed to whoever started it.
 struct ExportEnd {
   ExportOutcome outcome = ExportOutcome::Stopped;
   std::string output;
-  // What to tell the user (translated); for Finished: the output path, a
-  // blank and "Finish Backup". Empty for Stopped.
-  std::string message;
+  ExportReason reason = ExportReason::None; // None for Finished and Stopped
+  std::string subject;
+  std::string detail;
+  bool outputCreated = false; // Failed: the job had created (or replaced) the output
+  bool outputRemoved = false; // Failed: that incomplete output was removed
   bool outputKept = false;  // the output file is there (complete or partial as the outcome says)
   int64_t bytesWritten = 0; // size of the output file kept
 };
@@ -43,9 +61,6 @@ enum class ExportStart {
   EmptyStretch,            // the marks enclose no byte of any recording
   NoThread,
 };
-
-// The text to show for a refusal (translated); empty for Started and MarksNotInOrder.
-std::string ExportRefusalText(ExportStart why, const std::string& output);
 
 class CTSBackup {
 public:
@@ -99,15 +114,23 @@ private:
   // Outcome of the copy loops, before the output is closed.
   struct Ending {
     ExportOutcome outcome = ExportOutcome::Finished;
-    std::string reason; // why not Finished
+    ExportReason reason = ExportReason::None; // why not Finished
+    std::string subject, detail;
+    void Set(ExportOutcome o, ExportReason r, std::string s = {}, std::string d = {}) {
+      outcome = o;
+      reason = r;
+      subject = std::move(s);
+      detail = std::move(d);
+    }
   };
   Ending RunStreamCopy();
   Ending RunAvi();
-  bool OpenOutput(std::string* reason);
-  bool WriteOut(const uint8_t* data, size_t size, std::string* reason);
+  bool OpenOutput(Ending& e);
+  bool WriteOut(const uint8_t* data, size_t size, Ending& e);
   // The output as this job created it: removed only while it is still that file.
   bool RemoveOutput();
-  std::string MissingText() const;
+  static std::string ErrorText(int err);
+  void SetMissing(Ending& e) const;
 
   ExportRequest request_;
   ExportMode mode_ = ExportMode::StreamCopy;

@@ -89,6 +89,16 @@ bool WildcardMatch(std::string_view pattern, std::string_view name) {
 
 size_t LastSeparator(std::string_view path) { return path.find_last_of("/\\"); }
 
+std::string FolderOf(std::string_view path) {
+  const size_t sep = LastSeparator(path);
+  return sep == std::string_view::npos ? std::string() : std::string(path.substr(0, sep + 1));
+}
+
+std::string NameOf(std::string_view path) {
+  const size_t sep = LastSeparator(path);
+  return std::string(sep == std::string_view::npos ? path : path.substr(sep + 1));
+}
+
 std::vector<FoundFile> FindFiles(std::string_view pattern) {
   std::vector<FoundFile> found;
   size_t sep = LastSeparator(pattern);

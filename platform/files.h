@@ -27,6 +27,10 @@ std::vector<FoundFile> FindFiles(std::string_view pattern);
 
 // The position of the last '/' or '\' in a path, or npos.
 size_t LastSeparator(std::string_view path);
+// The folder part of a path with its separator ("" when the path has none).
+std::string FolderOf(std::string_view path);
+// The part of a path after its last separator (the whole path when it has none).
+std::string NameOf(std::string_view path);
 
 // The executable's folder, with a trailing '/'.
 std::string ProgramFolder();

@@ -11,7 +11,7 @@ card="${XDG_CACHE_HOME:-$HOME/.cache}/velmora/sample-card"
 
 if [ ! -f "$build/build.ninja" ] || { [ $# -eq 0 ] && [ ! -d "$card/DCIM/100MEDIA" ]; }; then
   echo "First run: it installs what is missing, builds the player and makes a sample card:" \
-       "about 10 minutes on an idle 2-core machine, longer on a busy one. Later runs start at once." >&2
+       "about 10 minutes on a 2-core machine. Later runs start at once." >&2
 fi
 "$here/scripts/setup-deps.sh"
 

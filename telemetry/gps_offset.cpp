@@ -7,7 +7,6 @@
 #include <map>
 #include <new>
 
-#include "app/settings.h"
 #include "telemetry/telemetry.h"
 
 namespace {
@@ -247,22 +246,17 @@ bool EncodeGpsOffsetTable(double step, const std::vector<GpsOffsetCell>& cells, 
   return true;
 }
 
-MapOffset MapOffsetFor(double longitude, double latitude, const CGpsOffsetTable& table) {
+MapOffset MapOffsetFor(double longitude, double latitude, const MapOffsetChoice& choice,
+                       const CGpsOffsetTable& table) {
+  if (!choice.automatic) return choice.fixed;
   MapOffset offset;
-  if (ReadConfigInt("Config", "GPS_Offset_Auto", 1) == 1) {
-    if (auto entry = table.Lookup(longitude, latitude)) {
-      offset.longitude = entry->longitudeOffset;
-      offset.latitude = entry->latitudeOffset;
-    }
-    return offset;
+  if (auto entry = table.Lookup(longitude, latitude)) {
+    offset.longitude = entry->longitudeOffset;
+    offset.latitude = entry->latitudeOffset;
   }
-  // X is the latitude offset, Y the longitude offset.
-  offset.latitude = ReadDecimal(ReadConfigText("Config", "GPS_Offset_X", ""));
-  offset.longitude = ReadDecimal(ReadConfigText("Config", "GPS_Offset_Y", ""));
   return offset;
 }
 
-bool LoadGpsOffsetTableAtStartUp() {
-  if (ReadConfigInt("Config", "GPS_Offset_Auto", 1) != 1) return false;
-  return GpsOffsetTable().Load(Settings().resourceFolder + "offset_min.bin");
+bool LoadGpsOffsetTableAtStartUp(bool automatic, const std::string& path) {
+  return automatic && GpsOffsetTable().Load(path);
 }

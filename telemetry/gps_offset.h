@@ -106,14 +106,18 @@ struct MapOffset {
   double latitude = 0;
 };
 
-// The map offset for a position, by the settings read now (section "Config"):
-// "GPS_Offset_Auto" (default 1) = 1: the table's cell for the position, or
-// 0, 0 when it has none; otherwise longitude offset = "GPS_Offset_Y" and
-// latitude offset = "GPS_Offset_X" (decimal texts, '.' as decimal point, an
-// absent or empty key reads as 0).
-MapOffset MapOffsetFor(double longitude, double latitude, const CGpsOffsetTable& table = GpsOffsetTable());
+// How the map offset is chosen: from the table ("GPS_Offset_Auto" = 1), or the
+// fixed offsets (longitude from "GPS_Offset_Y", latitude from "GPS_Offset_X").
+struct MapOffsetChoice {
+  bool automatic = true;
+  MapOffset fixed;
+};
 
-// Start-up's load: when "GPS_Offset_Auto" reads 1, loads "offset_min.bin"
-// from the program folder of the settings into GpsOffsetTable(). Returns
-// whether a table was loaded.
-bool LoadGpsOffsetTableAtStartUp();
+// The map offset for a position: when automatic, the table's cell for the
+// position, or 0, 0 when it has none; otherwise the fixed offsets.
+MapOffset MapOffsetFor(double longitude, double latitude, const MapOffsetChoice& choice,
+                       const CGpsOffsetTable& table = GpsOffsetTable());
+
+// Start-up's load: when automatic, loads the table file at path into
+// GpsOffsetTable(). Returns whether a table was loaded.
+bool LoadGpsOffsetTableAtStartUp(bool automatic, const std::string& path);

@@ -9,16 +9,10 @@ extern "C" {
 #include <libavutil/frame.h>
 }
 
-#include "app/settings.h"
-#include "core/ts_chn.h"
 #include "platform/clock.h"
 #include "video/snapshot.h"
 
 namespace {
-
-// The "DisplayMode" setting: 0 YV12, 1 RGB. The settings dialog may change it while
-// the thread runs, and the thread falls back to RGB when the window cannot take 4:2:0.
-std::atomic<int>& DisplayMode() { return Settings().displayMode; }
 
 // Rows and bytes of the chroma planes of a w x h 4:2:0 picture.
 int ChromaWidth(int w) { return (w + 1) / 2; }
@@ -38,7 +32,7 @@ void MoveAll(List& from, List& to) {
 
 } // namespace
 
-CVideoCtx::CVideoCtx(CTSChn& channel) : channel_(channel) {}
+CVideoCtx::CVideoCtx(const VideoLinks& links) : links_(links) {}
 
 CVideoCtx::~CVideoCtx() {
   Stop(10000);
@@ -50,14 +44,14 @@ CVideoCtx::~CVideoCtx() {
 
 bool CVideoCtx::Start() {
   if (IsRunning()) return false;
-  channel_.state.pictureWidth = 0;
-  channel_.state.pictureHeight = 0;
+  links_.state->pictureWidth = 0;
+  links_.state->pictureHeight = 0;
   return InitVideo() && CMyThread::Start();
 }
 
 bool CVideoCtx::Stop(int64_t timeoutMs) {
   running_ = false;
-  channel_.FpsCtrl().Wake();
+  links_.clock->Wake();
   if (!CMyThread::Stop(timeoutMs)) return false;
   // The thread has ended: the presenter is ours now. The window turns black.
   if (presenter_.HasTarget() && presenter_.Clear(backgroundColour_)) presenter_.Show();
@@ -65,9 +59,9 @@ bool CVideoCtx::Stop(int64_t timeoutMs) {
 }
 
 int CVideoCtx::Run() {
-  PlaybackState& state = channel_.state;
-  CFpsCtrl& clock = channel_.FpsCtrl();
-  CVBuffer2& queue = channel_.VideoQueue();
+  PlaybackState& state = *links_.state;
+  CFpsCtrl& clock = *links_.clock;
+  CVBuffer2& queue = *links_.queue;
 
   clock.SetFps(60);
   double rate = clock.GetFps();
@@ -115,19 +109,19 @@ int CVideoCtx::Run() {
 
 bool CVideoCtx::InitVideo() {
   ReleasePictureBuffers();
-  PlaybackState& state = channel_.state;
+  PlaybackState& state = *links_.state;
   int depth = decoder_.BitDepth();
   const int w = state.pictureWidth.load(), h = state.pictureHeight.load();
   if (w != 0 && h != 0) {
-    VideoTarget* window = channel_.VideoWindow();
+    VideoTarget* window = links_.window->load();
     if (presenter_.HasTarget() && (presenter_.Window() != window || decoder_.Width() != w ||
                                    decoder_.Height() != h || presenter_.Width() != w || presenter_.Height() != h))
       presenter_.Release();
     if (!presenter_.HasTarget()) {
       bool yuvRefused = false;
       if (!presenter_.Create(window, w, h, &yuvRefused)) return false;
-      if (yuvRefused && DisplayMode().load(std::memory_order_relaxed) == 0)
-        DisplayMode().store(1, std::memory_order_relaxed);
+      if (yuvRefused && links_.displayMode->load(std::memory_order_relaxed) == 0)
+        links_.displayMode->store(1, std::memory_order_relaxed);
     }
     presenter_.Clear(backgroundColour_);
     depth = presenter_.BackBufferDepth();
@@ -141,7 +135,7 @@ bool CVideoCtx::DecodeFrame(const FrameDesc& frame) {
   const AVFrame* picture = decoder_.Picture();
   // Only 8-bit 4:2:0 is presented; a picture of another layout is dropped.
   if (!AvDecoder::IsPlanar420(picture)) return false;
-  PlaybackState& state = channel_.state;
+  PlaybackState& state = *links_.state;
   if (presenter_.HasTarget() && picture->width == state.pictureWidth.load() &&
       picture->height == state.pictureHeight.load())
     return true;
@@ -216,7 +210,7 @@ bool CVideoCtx::PrepareFrame(FrameDesc& frame) {
 bool CVideoCtx::PresentFrame() {
   const int w = presenter_.Width(), h = presenter_.Height();
   if (!presenter_.HasTarget() || !picturePlanes_[0]) return false;
-  if (DisplayMode().load(std::memory_order_relaxed) == 0 && presenter_.HasYv12Surface()) {
+  if (links_.displayMode->load(std::memory_order_relaxed) == 0 && presenter_.HasYv12Surface()) {
     VideoPicture* surface = presenter_.LockYv12();
     if (!surface) return false;
     CopyPlane(picturePlanes_[0], pictureStrides_[0], surface->planes[0], surface->strides[0], w, h);
@@ -243,15 +237,15 @@ void CVideoCtx::ServiceDisplay() {
     if (!presenter_.Show()) return; // released: re-created at the next decoded picture
   }
   // One picture of a snapshot request per call, numbered from the request's count taken.
-  SnapshotRequest request = channel_.SnapshotState();
+  SnapshotRequest request = links_.snapshots->State();
   if (request.requested > 0) {
     SaveSnapshot(SnapshotFileName(request.pathTemplate, request.taken + 1));
-    channel_.SnapshotTaken(request);
+    links_.snapshots->Taken(request);
   }
 }
 
 bool CVideoCtx::HoldAfterFrame() {
-  PlaybackState& state = channel_.state;
+  PlaybackState& state = *links_.state;
   if (!state.pause.load() && state.speedCode.load() != kSpeedStep) return false;
   state.audioHold = true;
   // A code the user interface sets meanwhile survives.
@@ -266,12 +260,12 @@ bool CVideoCtx::HoldAfterFrame() {
     platform::SleepMs(10);
   }
   state.audioHold = false;
-  channel_.FpsCtrl().Reset();
+  links_.clock->Reset();
   return false;
 }
 
 std::unique_ptr<uint8_t[]> CVideoCtx::TakePictureBuffer() {
-  const int w = channel_.state.pictureWidth.load(), h = channel_.state.pictureHeight.load();
+  const int w = links_.state->pictureWidth.load(), h = links_.state->pictureHeight.load();
   if (w != storedWidth_ || h != storedHeight_) {
     ReleasePictureBuffers();
     storedWidth_ = w;
@@ -308,3 +302,5 @@ void CVideoCtx::CountPictures() {
   heldPictures_.store(static_cast<int>(showPictures_.size() + gopPictures_.size()), std::memory_order_relaxed);
   freeCount_.store(static_cast<int>(freePictures_.size()), std::memory_order_relaxed);
 }
+
+std::unique_ptr<CMyThread> MakeVideoThread(const VideoLinks& links) { return std::make_unique<CVideoCtx>(links); }

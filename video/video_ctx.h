@@ -5,12 +5,11 @@
 #include <string>
 #include <vector>
 
+#include "core/decode_links.h"
 #include "core/frame_desc.h"
 #include "core/my_thread.h"
 #include "video/av_decoder.h"
 #include "video/presenter.h"
-
-class CTSChn;
 
 // The video thread of a channel: takes H.264 access units from the channel's
 // video queue, decodes them, waits on the pacing clock until each picture is due
@@ -23,7 +22,7 @@ class CTSChn;
 // the snapshots the channel asks for.
 class CVideoCtx : public CMyThread {
 public:
-  explicit CVideoCtx(CTSChn& channel);
+  explicit CVideoCtx(const VideoLinks& links);
   ~CVideoCtx() override;
   // Opens the decoder and starts the thread.
   bool Start() override;
@@ -60,7 +59,7 @@ private:
   void CountPictures();
   void PointAtStored(const StoredPicture& p);
 
-  CTSChn& channel_;
+  VideoLinks links_;
   bool gotFrame_ = false;
   bool framePending_ = false;
   uint32_t backgroundColour_ = CD3DPresenter::kBlack;

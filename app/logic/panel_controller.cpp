@@ -12,6 +12,7 @@
 #include "core/messages.h"
 #include "core/playback_state.h"
 #include "core/telemetry_mailbox.h"
+#include "export/export_text.h"
 #include "export/ts_backup.h"
 #include "platform/files.h"
 #include "video/snapshot.h"
@@ -213,7 +214,7 @@ void PanelController::OnMessage(uint32_t message, uintptr_t wParam, uint64_t tag
     if (!job_ || wParam != jobSerial_) return; // a job replaced or cancelled since
     job_->Wait();
     view_.SetBackupRunning(false);
-    const std::string text = job_->EndNotice().message;
+    const std::string text = ExportEndText(job_->EndNotice(), Translate);
     if (!text.empty()) view_.ShowMessage(text);
     return;
   }
@@ -291,7 +292,7 @@ void PanelController::StartJob(bool wholeFile, const std::string& output) {
   const ExportStart started = wholeFile ? job_->BeginCopy(request.start.file, output) : job_->BeginExport(request);
   if (started != ExportStart::Started) {
     job_.reset();
-    const std::string text = ExportRefusalText(started, output);
+    const std::string text = ExportRefusalText(started, output, Translate);
     if (!text.empty()) view_.ShowMessage(text);
     return;
   }

@@ -1,5 +1,6 @@
 // The panel's channel over the real pipeline.
 #include "app/logic/player_channel.h"
+#include "app/settings.h"
 #include "core/ts_chn.h"
 #include "export/channel_request.h"
 
@@ -9,7 +10,8 @@ class PipelineChannel : public PlayerChannel {
 public:
   explicit PipelineChannel(const PlayerChannelLinks& links)
       : video_(links.video), panel_(links.panel), mainWindow_(links.mainWindow),
-        chn_(ChannelLinks{panel_.get(), mainWindow_.get(), links.mailbox}) {}
+        chn_(ChannelLinks{panel_.get(), mainWindow_.get(), links.mailbox, &Settings().displayMode,
+                           &Settings().soundAmplification}) {}
 
   void Start(const std::string& path, const std::vector<RecordingEntry>* list) override {
     chn_.Open(video_, path);
@@ -32,8 +34,8 @@ public:
   std::string CurrentFile() const override { return chn_.GetCurFile(); }
   void MarkIn() override { chn_.MarkIn(); }
   void MarkOut() override { chn_.MarkOut(); }
-  MarkPoint MarkInPoint() const override { return MarkInOf(chn_); }
-  MarkPoint MarkOutPoint() const override { return MarkOutOf(chn_); }
+  MarkPoint MarkInPoint() const override { return chn_.MarkInPoint(); }
+  MarkPoint MarkOutPoint() const override { return chn_.MarkOutPoint(); }
   ExportRequest ExportRequestFor(const std::string& output) override {
     return ExportRequestFromChannel(chn_, output);
   }

@@ -35,6 +35,8 @@
 
 namespace {
 
+CAudioCtx& Audio(CTSChn& channel) { return dynamic_cast<CAudioCtx&>(channel.AudioThread()); }
+
 using Steady = std::chrono::steady_clock;
 
 double MsSince(Steady::time_point t) {
@@ -127,7 +129,7 @@ int main(int argc, char** argv) {
     const auto limit = static_cast<int64_t>(seconds / frameSeconds);
     Feeder feeder(chn.AudioQueue(), frames, limit);
     while (!chn.AudioQueue().IsFullLocked() && !feeder.done) std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    if (!chn.AudioThread().Start() || !chn.AudioThread().HasSoundBuffer()) {
+    if (!Audio(chn).Start() || !Audio(chn).HasSoundBuffer()) {
       std::fprintf(stderr, "no sound device (SDL_AUDIODRIVER=%s)\n", std::getenv("SDL_AUDIODRIVER"));
       return 1;
     }
@@ -137,7 +139,7 @@ int main(int argc, char** argv) {
     const double cpuMs = static_cast<double>(clock.cpuNs.load()) / 1e6;
     const double soundSeconds = static_cast<double>(feeder.pushed.load()) * frameSeconds;
     chn.AudioQueue().Release();
-    chn.AudioThread().Stop(10000);
+    Audio(chn).Stop(10000);
     platform::SetClock(nullptr);
     std::fprintf(stderr, "%.1f s of sound in %.1f s, audio thread CPU %.1f ms\n", soundSeconds, wallMs / 1000, cpuMs);
     std::printf("audio_thread_cpu_per_minute: %.1f ms\n", cpuMs / soundSeconds * 60);
@@ -165,7 +167,7 @@ int main(int argc, char** argv) {
     CTSChn chn;
     chn.AudioQueue().Init(CTSChn::kAudioRing, CTSChn::kAudioLargest, 1);
     Feeder feeder(chn.AudioQueue(), frames, -1);
-    if (!chn.AudioThread().Start() || !chn.AudioThread().HasSoundBuffer()) return 1;
+    if (!Audio(chn).Start() || !Audio(chn).HasSoundBuffer()) return 1;
 
     auto waitFor = [&](int state, Steady::time_point from) {
       while (armed == state) std::this_thread::sleep_for(std::chrono::microseconds(200));
@@ -191,7 +193,7 @@ int main(int argc, char** argv) {
       toSound.push_back(waitFor(2, t));
     }
     chn.AudioQueue().Release();
-    chn.AudioThread().Stop(10000);
+    Audio(chn).Stop(10000);
     platform::SetSoundDeviceOpener({});
 
     auto mean = [](const std::vector<double>& v) {

@@ -13,6 +13,7 @@
 
 #include "bench/bench_common.h"
 #include "core/find_file_path.h"
+#include "export/export_text.h"
 #include "export/ts_backup.h"
 
 namespace fs = std::filesystem;
@@ -32,7 +33,7 @@ double TimeExport(const ExportRequest& request) {
   const double seconds = bench::Seconds(start);
   const ExportEnd end = job.EndNotice();
   if (end.outcome != ExportOutcome::Finished) {
-    std::fprintf(stderr, "export failed: %s\n", end.message.c_str());
+    std::fprintf(stderr, "export failed: %s\n", ExportEndText(end, EnglishText).c_str());
     return -1;
   }
   return seconds;

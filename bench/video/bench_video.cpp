@@ -2,12 +2,12 @@
 // path (reader, queue, video thread, RGB back buffer of an in-memory window) with
 // pacing off, against `ffmpeg -threads 1 ... -pix_fmt bgra -f null -` on the same file.
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <string>
 #include <thread>
 
-#include "app/settings.h"
 #include "bench/bench_common.h"
 #include "core/ts_chn.h"
 #include "platform/clock.h"
@@ -36,7 +36,8 @@ double OurFps(const std::string& file) {
   MemoryVideoTarget window(32, false);
   double fps = 0;
   {
-    CTSChn channel;
+    std::atomic<int> rgb{1}; // the RGB path: the scaler fills the 32-bit back buffer
+    CTSChn channel(ChannelLinks{.displayMode = &rgb});
     channel.EnableAudio(false);
     channel.Open(&window, file);
     const auto start = std::chrono::steady_clock::now();
@@ -59,7 +60,6 @@ double FfmpegFps(const std::string& file) {
 int main() {
   const std::string file =
       bench::CachedRecording("1080p30-60s", "--seconds 60 --size 1920x1080 --fps 30");
-  Settings().displayMode = 1; // the RGB path: the scaler fills the 32-bit back buffer
   // Best of three each, alternating, so that other load on the machine hurts both alike.
   double ours = 0, theirs = 0;
   for (int run = 0; run < 3; ++run) {

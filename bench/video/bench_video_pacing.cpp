@@ -2,6 +2,7 @@
 // second recordings over 20 s on the real clock: mean error and 99th percentile
 // of the deviation from the nominal interval.
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
@@ -11,7 +12,6 @@
 #include <thread>
 #include <vector>
 
-#include "app/settings.h"
 #include "bench/bench_common.h"
 #include "core/ts_chn.h"
 #include "video/memory_target.h"
@@ -46,7 +46,8 @@ void Measure(int fps) {
       "pacing-" + std::to_string(fps) + "fps", "--seconds 25 --size 640x360 --fps " + std::to_string(fps));
   TimingWindow window;
   {
-    CTSChn channel;
+    std::atomic<int> rgb{1};
+    CTSChn channel(ChannelLinks{.displayMode = &rgb});
     channel.EnableAudio(false);
     channel.Open(&window, file);
     channel.Start();
@@ -78,7 +79,6 @@ void Measure(int fps) {
 } // namespace
 
 int main() {
-  Settings().displayMode = 1;
   Measure(30);
   Measure(60);
   return 0;

@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <system_error>
 
+#include "app/map_offset_config.h"
 #include "app/settings.h"
 #include "telemetry/gps_offset.h"
 #include "telemetry/telemetry.h"
@@ -15,7 +16,9 @@ constexpr const char* kDefaultLng = "120.528903";
 constexpr const char* kDefaultLat = "24.077715";
 
 // The map offset for a position, by the settings' offset rule.
-MapOffset OffsetFor(double longitude, double latitude) { return MapOffsetFor(longitude, latitude); }
+MapOffset OffsetFor(double longitude, double latitude) {
+  return MapOffsetFor(longitude, latitude, ReadMapOffsetChoice());
+}
 
 bool IsFile(const std::string& path) {
   std::error_code ec;

@@ -14,7 +14,9 @@
 #include <thread>
 #include <vector>
 
+#include "audio/audio_ctx.h"
 #include "core/buffer.h"
+#include "core/decode_links.h"
 #include "core/ts_demux.h"
 #include "core/ts_format.h"
 #include "tests/support/test_support.h"
@@ -29,6 +31,15 @@ inline std::vector<std::string> AudioFrames(const std::string& path) { return Pe
 inline int QueueCount(CABuffer2& queue) {
   return queue.LockedCount();
 }
+
+// An audio thread with the queue, playback state and amplification a channel
+// would give it (a channel's 15 slots).
+struct ThreadRig {
+  PlaybackState state;
+  CABuffer2 queue{15};
+  std::atomic<int> amplification{1};
+  CAudioCtx thread{AudioLinks{&state, &queue, &amplification}};
+};
 
 // Pushes frames into an audio queue from a thread of its own, blocking while
 // the queue is full, as the reader does. The queue must be initialised.

@@ -7,7 +7,6 @@
 #include <filesystem>
 #include <thread>
 
-#include "app/settings.h"
 #include "audio/audio_ctx.h"
 #include "core/ts_chn.h"
 #include "tests/audio/audio_rig.h"
@@ -27,7 +26,6 @@ protected:
                  "/20240601_080000_0001.ts";
   }
   static void TearDownTestSuite() { delete dir_; }
-  void TearDown() override { Settings().soundAmplification = 1; }
 
   static TempDir* dir_;
   static std::string recording_;
@@ -42,6 +40,17 @@ int64_t FileSize(const std::string& path) {
   return ec ? 0 : static_cast<int64_t>(n);
 }
 
+// Waits (at most 20 s of real time) until the device has played ms more
+// milliseconds of sound (48000 samples a second, 2 bytes each) into the file.
+bool WaitForPlayed(const std::string& pcm, int ms) {
+  const int64_t until = FileSize(pcm) + int64_t{96} * ms;
+  for (int i = 0; i < 4000; ++i) {
+    if (FileSize(pcm) >= until) return true;
+    SleepReal(5);
+  }
+  return FileSize(pcm) >= until;
+}
+
 } // namespace
 
 // A recording played by a channel: the tone at its frequency and level; at
@@ -52,14 +61,14 @@ TEST_F(AudioEndToEnd, ChannelPlaysTheToneAmplifiedWithSaturation) {
     const std::string pcm = out_ / ("out" + std::to_string(factor) + ".raw");
     ScopedEnv driver("SDL_AUDIODRIVER", "disk");
     ScopedEnv file("SDL_DISKAUDIOFILE", pcm);
-    Settings().soundAmplification = factor;
+    const std::atomic<int> amplification{factor};
     {
-      CTSChn chn;
+      CTSChn chn(ChannelLinks{.amplification = &amplification});
       std::vector<RecordingEntry> list = {{1, recording_, 1000, 1003, 0}};
       chn.Open(nullptr, recording_);
       ASSERT_TRUE(chn.Start(&list));
-      ASSERT_TRUE(chn.AudioThread().HasSoundBuffer());
-      SleepReal(1600);
+      ASSERT_TRUE(dynamic_cast<CAudioCtx&>(chn.AudioThread()).HasSoundBuffer());
+      ASSERT_TRUE(WaitForPlayed(pcm, 1600));
       chn.Stop();
     }
     auto samples = audiorig::ToSamples(testsupport::ReadFile(pcm));
@@ -87,26 +96,26 @@ TEST_F(AudioEndToEnd, HoldAndAudioFlagSilenceTheOutput) {
   const std::string pcm = out_ / "out.raw";
   ScopedEnv driver("SDL_AUDIODRIVER", "disk");
   ScopedEnv file("SDL_DISKAUDIOFILE", pcm);
-  CTSChn chn;
-  ASSERT_TRUE(chn.AudioQueue().Init(CTSChn::kAudioRing, CTSChn::kAudioLargest, 1));
-  audiorig::Feeder feeder(chn.AudioQueue(), audiorig::AudioFrames(recording_));
-  for (int i = 0; i < 2000 && !chn.AudioQueue().IsFullLocked(); ++i) SleepReal(5);
+  audiorig::ThreadRig chn;
+  ASSERT_TRUE(chn.queue.Init(CTSChn::kAudioRing, CTSChn::kAudioLargest, 1));
+  audiorig::Feeder feeder(chn.queue, audiorig::AudioFrames(recording_));
+  for (int i = 0; i < 2000 && !chn.queue.IsFullLocked(); ++i) SleepReal(5);
 
   chn.state.audioHold = true;
-  const int queued = audiorig::QueueCount(chn.AudioQueue());
-  ASSERT_TRUE(chn.AudioThread().Start());
-  ASSERT_TRUE(chn.AudioThread().HasSoundBuffer());
-  SleepReal(400);
-  EXPECT_EQ(audiorig::QueueCount(chn.AudioQueue()), queued) << "a frame was taken while held";
+  const int queued = audiorig::QueueCount(chn.queue);
+  ASSERT_TRUE(chn.thread.Start());
+  ASSERT_TRUE(chn.thread.HasSoundBuffer());
+  ASSERT_TRUE(WaitForPlayed(pcm, 400));
+  EXPECT_EQ(audiorig::QueueCount(chn.queue), queued) << "a frame was taken while held";
   const int64_t heldBytes = FileSize(pcm); // all of it played while held
 
   chn.state.audioHold = false;
-  SleepReal(600);
+  ASSERT_TRUE(WaitForPlayed(pcm, 600));
   chn.state.audio = false;
   const int64_t soundBytes = FileSize(pcm); // at most this much was played with sound on
-  SleepReal(600);
-  chn.AudioQueue().Release();
-  ASSERT_TRUE(chn.AudioThread().Stop(10000));
+  ASSERT_TRUE(WaitForPlayed(pcm, 600));
+  chn.queue.Release();
+  ASSERT_TRUE(chn.thread.Stop(10000));
   feeder.Join();
 
   auto samples = audiorig::ToSamples(testsupport::ReadFile(pcm));
@@ -132,19 +141,19 @@ TEST_F(AudioEndToEnd, MutedChannelTakesFramesAndPlaysSilence) {
   const std::string pcm = out_ / "out.raw";
   ScopedEnv driver("SDL_AUDIODRIVER", "disk");
   ScopedEnv file("SDL_DISKAUDIOFILE", pcm);
-  CTSChn chn;
-  ASSERT_TRUE(chn.AudioQueue().Init(CTSChn::kAudioRing, CTSChn::kAudioLargest, 1));
-  audiorig::Feeder feeder(chn.AudioQueue(), audiorig::AudioFrames(recording_));
-  for (int i = 0; i < 2000 && !chn.AudioQueue().IsFullLocked(); ++i) SleepReal(5);
-  const int queued = audiorig::QueueCount(chn.AudioQueue());
+  audiorig::ThreadRig chn;
+  ASSERT_TRUE(chn.queue.Init(CTSChn::kAudioRing, CTSChn::kAudioLargest, 1));
+  audiorig::Feeder feeder(chn.queue, audiorig::AudioFrames(recording_));
+  for (int i = 0; i < 2000 && !chn.queue.IsFullLocked(); ++i) SleepReal(5);
+  const int queued = audiorig::QueueCount(chn.queue);
 
   chn.state.muted = true;
-  ASSERT_TRUE(chn.AudioThread().Start());
-  ASSERT_TRUE(chn.AudioThread().HasSoundBuffer());
+  ASSERT_TRUE(chn.thread.Start());
+  ASSERT_TRUE(chn.thread.HasSoundBuffer());
   // Wait until well over a queue's worth of frames has been played.
   for (int i = 0; i < 2000 && FileSize(pcm) < 96000 * 2; ++i) SleepReal(5);
-  chn.AudioQueue().Release();
-  ASSERT_TRUE(chn.AudioThread().Stop(10000));
+  chn.queue.Release();
+  ASSERT_TRUE(chn.thread.Stop(10000));
   feeder.Join();
 
   auto samples = audiorig::ToSamples(testsupport::ReadFile(pcm));
@@ -159,15 +168,15 @@ TEST_F(AudioEndToEnd, WithoutASoundDeviceTheQueueIsDrained) {
   ScopedEnv driver("SDL_AUDIODRIVER", "velmora-no-such-driver");
   testsupport::ManualClock clock; // the thread's 10 ms sleeps take no time
   testsupport::ScopedClock useClock(clock);
-  CTSChn chn;
-  ASSERT_TRUE(chn.AudioQueue().Init(CTSChn::kAudioRing, CTSChn::kAudioLargest, 1));
+  audiorig::ThreadRig chn;
+  ASSERT_TRUE(chn.queue.Init(CTSChn::kAudioRing, CTSChn::kAudioLargest, 1));
   auto frames = audiorig::AudioFrames(recording_);
-  ASSERT_TRUE(chn.AudioThread().Start()) << "no device is not a failure";
-  EXPECT_FALSE(chn.AudioThread().HasSoundBuffer());
-  audiorig::Feeder feeder(chn.AudioQueue(), frames);
+  ASSERT_TRUE(chn.thread.Start()) << "no device is not a failure";
+  EXPECT_FALSE(chn.thread.HasSoundBuffer());
+  audiorig::Feeder feeder(chn.queue, frames);
   for (int i = 0; i < 4000 && !feeder.Done(); ++i) SleepReal(5);
   EXPECT_TRUE(feeder.Done());
   EXPECT_EQ(feeder.Pushed(), static_cast<int>(frames.size()));
-  chn.AudioQueue().Release();
-  EXPECT_TRUE(chn.AudioThread().Stop(10000));
+  chn.queue.Release();
+  EXPECT_TRUE(chn.thread.Stop(10000));
 }

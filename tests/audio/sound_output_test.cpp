@@ -220,25 +220,25 @@ TEST(AudioThread, WritesOneBlockPerNotificationAndRecoversFromAStall) {
   ManualDevices devices;
   GatedClock clock;
   testsupport::ScopedClock useClock(clock);
-  CTSChn chn;
-  ASSERT_TRUE(chn.AudioQueue().Init(CTSChn::kAudioRing, CTSChn::kAudioLargest, 1));
-  audiorig::Feeder feeder(chn.AudioQueue(), frames);
-  for (int i = 0; i < 2000 && !chn.AudioQueue().IsFullLocked(); ++i)
+  audiorig::ThreadRig chn;
+  ASSERT_TRUE(chn.queue.Init(CTSChn::kAudioRing, CTSChn::kAudioLargest, 1));
+  audiorig::Feeder feeder(chn.queue, frames);
+  for (int i = 0; i < 2000 && !chn.queue.IsFullLocked(); ++i)
     std::this_thread::sleep_for(std::chrono::milliseconds(5));
   // However the test ends: let the thread and the producer go.
   struct Cleanup {
     GatedClock& clock;
-    CTSChn& chn;
+    audiorig::ThreadRig& chn;
     audiorig::Feeder& feeder;
     ~Cleanup() {
       clock.Open();
-      chn.AudioQueue().Release();
-      chn.AudioThread().Stop(10000);
+      chn.queue.Release();
+      chn.thread.Stop(10000);
       feeder.Join();
     }
   } cleanup{clock, chn, feeder};
-  ASSERT_TRUE(chn.AudioThread().Start());
-  ASSERT_TRUE(chn.AudioThread().HasSoundBuffer());
+  ASSERT_TRUE(chn.thread.Start());
+  ASSERT_TRUE(chn.thread.HasSoundBuffer());
 
   std::vector<uint8_t> heard;
   auto playUntil = [&](uint64_t position) {
@@ -250,7 +250,7 @@ TEST(AudioThread, WritesOneBlockPerNotificationAndRecoversFromAStall) {
   int waits = 1;
   auto wakeWriter = [&] {
     // The device runs faster than real time here: let the producer catch up.
-    for (int i = 0; i < 4000 && !chn.AudioQueue().IsFullLocked() && !feeder.Done(); ++i)
+    for (int i = 0; i < 4000 && !chn.queue.IsFullLocked() && !feeder.Done(); ++i)
       std::this_thread::sleep_for(std::chrono::milliseconds(1));
     clock.Release();
     ASSERT_TRUE(clock.AwaitWait(++waits));

@@ -122,8 +122,8 @@ TEST(AviExport, HoldsTheStretchsFramesAsGivenAndItsSoundAsPcm) {
   request.end = Mark(recs[1], 300000);
   JobRun run = RunExport(request);
   ASSERT_EQ(run.start, ExportStart::Started);
-  ASSERT_EQ(run.end.outcome, ExportOutcome::Finished) << run.end.message;
-  EXPECT_EQ(run.end.message, out + " Finish Backup");
+  ASSERT_EQ(run.end.outcome, ExportOutcome::Finished) << run.text;
+  EXPECT_EQ(run.text, out + " Finish Backup");
 
   const Expected want = Expect({recs[0], recs[1]}, 100000, 300000);
   ASSERT_GT(want.frames, 100);

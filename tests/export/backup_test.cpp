@@ -43,7 +43,7 @@ TEST(StreamCopy, OneRecordingGivesItsTablesThenTheReadsBetweenTheMarks) {
   ASSERT_EQ(run.start, ExportStart::Started);
   EXPECT_EQ(run.endCalls, 1);
   EXPECT_EQ(run.end.outcome, ExportOutcome::Finished);
-  EXPECT_EQ(run.end.message, out + " Finish Backup");
+  EXPECT_EQ(run.text, out + " Finish Backup");
   EXPECT_TRUE(run.end.outputKept);
   const std::string want = Slice(rec, 0, kTablesEnd) + Slice(rec, 98304, 499712);
   EXPECT_TRUE(ReadFile(out) == want) << "output of " << SizeOf(out) << " bytes, wanted " << want.size();
@@ -83,7 +83,8 @@ TEST(StreamCopy, AMissingRecordingEndsTheJobWithWhatWasWritten) {
   EXPECT_EQ(run.endCalls, 1);
   EXPECT_EQ(run.end.outcome, ExportOutcome::Incomplete);
   EXPECT_TRUE(run.end.outputKept);
-  EXPECT_NE(run.end.message.find("number 3"), std::string::npos) << run.end.message;
+  EXPECT_EQ(run.end.reason, ExportReason::RecordingMissing);
+  EXPECT_NE(run.text.find("recording number 3 is missing"), std::string::npos) << run.text;
   const std::string want = Slice(first, 0, kTablesEnd) + Slice(first, 98304, SizeOf(first)) + ReadFile(second);
   EXPECT_TRUE(ReadFile(out) == want) << "output of " << SizeOf(out) << " bytes, wanted " << want.size();
 }
@@ -96,7 +97,7 @@ TEST(StreamCopy, SavingThePlayingFileCopiesItWholeButNeverOntoItself) {
   ASSERT_EQ(job.BeginCopy(rec, out), ExportStart::Started);
   job.Wait();
   EXPECT_EQ(job.EndNotice().outcome, ExportOutcome::Finished);
-  EXPECT_EQ(job.EndNotice().message, out + " Finish Backup");
+  EXPECT_EQ(ExportEndText(job.EndNotice(), EnglishText), out + " Finish Backup");
   EXPECT_TRUE(ReadFile(out) == ReadFile(rec));
   EXPECT_EQ(job.BeginCopy(rec, rec), ExportStart::OutputIsSource);
   EXPECT_EQ(job.BeginCopy(dir / "gone.ts", out), ExportStart::StartMissing);
@@ -159,7 +160,7 @@ TEST(StreamCopy, RefusesStretchesItCannotSaveAndOutputsOntoTheRecordings) {
   EXPECT_EQ(SizeOf(elsewhere), SizeOf(recs[2]));
   EXPECT_TRUE(ReadFile(copied[1]) == secondBefore);
   for (auto why : {ExportStart::OutputIsSource, ExportStart::OutputIsRecording, ExportStart::EmptyStretch})
-    EXPECT_FALSE(ExportRefusalText(why, "x").empty());
+    EXPECT_FALSE(ExportRefusalText(why, "x", EnglishText).empty());
 }
 
 TEST(Failures, AnOutputThatCannotBeCreatedOrWrittenEndsAsAFailedExport) {
@@ -189,8 +190,8 @@ TEST(Failures, AnOutputThatCannotBeCreatedOrWrittenEndsAsAFailedExport) {
     EXPECT_EQ(run.endCalls, 1) << c.what;
     EXPECT_EQ(run.end.outcome, ExportOutcome::Failed) << c.what;
     EXPECT_FALSE(run.end.outputKept) << c.what;
-    EXPECT_NE(run.end.message.find("Backup failed"), std::string::npos) << c.what << ": " << run.end.message;
-    EXPECT_EQ(run.end.message.find("Finish Backup"), std::string::npos) << c.what;
+    EXPECT_NE(run.text.find("Backup failed"), std::string::npos) << c.what << ": " << run.text;
+    EXPECT_EQ(run.text.find("Finish Backup"), std::string::npos) << c.what;
   }
   struct stat st {};
   ASSERT_EQ(::stat("/dev/full", &st), 0);
@@ -217,11 +218,57 @@ TEST(Failures, AnOutputCutShortIsRemovedAndTheMessageSaysSo) {
     EXPECT_EQ(runs[i].end.outcome, ExportOutcome::Failed) << outputs[i];
     EXPECT_FALSE(runs[i].end.outputKept) << outputs[i];
     EXPECT_FALSE(fs::exists(outputs[i])) << outputs[i];
-    EXPECT_NE(runs[i].end.message.find("removed"), std::string::npos) << runs[i].end.message;
+    EXPECT_NE(runs[i].text.find("removed"), std::string::npos) << runs[i].text;
   }
 }
 
 } // namespace
+
+// Every phrase of the texts goes through the caller's translation; paths, names,
+// numbers and the system's error texts do not.
+TEST(Texts, EveryPhraseGoesThroughTheCallersTranslation) {
+  const auto marked = [](std::string_view english) { return "<" + std::string(english) + ">"; };
+  struct Case {
+    ExportOutcome outcome;
+    ExportReason reason;
+    const char* subject;
+    const char* detail;
+    bool created, removed;
+    const char* want;
+  } cases[] = {
+      {ExportOutcome::Finished, ExportReason::None, "", "", false, false, "/o.nts <Finish Backup>"},
+      {ExportOutcome::Incomplete, ExportReason::RecordingMissing, "3", "", false, false,
+       "/o.nts <Backup incomplete>: <recording number> 3 <is missing>. <The file holds the part saved before it.>"},
+      {ExportOutcome::Incomplete, ExportReason::ReadShort, "a_0002.ts", "", false, false,
+       "/o.nts <Backup incomplete>: a_0002.ts <could not be read to the end>. <The file holds the part saved before it.>"},
+      {ExportOutcome::Incomplete, ExportReason::CannotOpen, "a_0002.ts", "Permission denied", false, false,
+       "/o.nts <Backup incomplete>: a_0002.ts <cannot be opened> (Permission denied). <The file holds the part saved "
+       "before it.>"},
+      {ExportOutcome::Failed, ExportReason::CannotWrite, "", "No space left on device", true, true,
+       "/o.nts <Backup failed>: <cannot write the file> (No space left on device). <The incomplete file was removed.>"},
+      {ExportOutcome::Failed, ExportReason::CannotCreate, "", "Permission denied", false, false,
+       "/o.nts <Backup failed>: <cannot create the file> (Permission denied)."},
+      {ExportOutcome::Failed, ExportReason::WriterFailed, "", "the muxer's own words", true, false,
+       "/o.nts <Backup failed>: the muxer's own words. <The file is incomplete.>"},
+      {ExportOutcome::Failed, ExportReason::NoProgramTables, "a_0001.ts", "", false, false,
+       "/o.nts <Backup failed>: a_0001.ts <holds no program tables>."},
+      {ExportOutcome::Stopped, ExportReason::None, "", "", false, false, ""},
+  };
+  for (const auto& c : cases) {
+    ExportEnd end;
+    end.output = "/o.nts";
+    end.outcome = c.outcome;
+    end.reason = c.reason;
+    end.subject = c.subject;
+    end.detail = c.detail;
+    end.outputCreated = c.created;
+    end.outputRemoved = c.removed;
+    EXPECT_EQ(ExportEndText(end, marked), c.want);
+  }
+  EXPECT_EQ(ExportRefusalText(ExportStart::OutputIsSource, "/o.nts", marked),
+            "/o.nts <is one of the recordings to be saved. Choose another file name.>");
+  EXPECT_EQ(ExportRefusalText(ExportStart::MarksNotInOrder, "/o.nts", marked), "");
+}
 
 // A cancelled job deletes what it had written; a finished one is never touched.
 TEST(StreamCopy, CancelledJobDeletesItsPartialOutput) {

@@ -74,6 +74,7 @@ JobRun RunExport(const ExportRequest& request) {
   });
   run.start = job.BeginExport(request);
   job.Wait();
+  run.text = ExportEndText(run.end, EnglishText);
   return run;
 }
 

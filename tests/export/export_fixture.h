@@ -7,6 +7,7 @@
 #include <utility>
 #include <vector>
 
+#include "export/export_text.h"
 #include "export/ts_backup.h"
 
 namespace exporttest {
@@ -25,6 +26,7 @@ MarkPoint Mark(const std::string& path, int64_t position);
 struct JobRun {
   ExportStart start = ExportStart::Started;
   ExportEnd end;                                  // as handed to the end callback
+  std::string text;                               // its English text
   int endCalls = 0;
   std::vector<std::pair<int64_t, int64_t>> progress; // (done, total) as reported
 };

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "app/map_offset_config.h"
 #include "app/settings.h"
 #include "telemetry/gps_offset.h"
 #include "tests/support/test_support.h"
@@ -232,40 +233,40 @@ protected:
 
 TEST_F(MapOffsets, TableOrFixedValuesReadEachTime) {
   // No Config.ini: automatic, from the table.
-  MapOffset a = MapOffsetFor(120.5289, 24.0777, table_);
+  MapOffset a = MapOffsetFor(120.5289, 24.0777, ReadMapOffsetChoice(), table_);
   EXPECT_DOUBLE_EQ(a.longitude, -0.0052);
   EXPECT_DOUBLE_EQ(a.latitude, 0.0031);
-  MapOffset none = MapOffsetFor(10, 10, table_);
+  MapOffset none = MapOffsetFor(10, 10, ReadMapOffsetChoice(), table_);
   EXPECT_EQ(none.longitude, 0);
   EXPECT_EQ(none.latitude, 0);
 
   // Fixed values: X goes to latitude, Y to longitude.
   Config("GPS_Offset_Auto=0\nGPS_Offset_X=0.0031\nGPS_Offset_Y=-0.0052\n");
   for (auto [lon, lat] : {std::pair{120.5289, 24.0777}, std::pair{-3.7, 40.4}}) {
-    MapOffset m = MapOffsetFor(lon, lat, table_);
+    MapOffset m = MapOffsetFor(lon, lat, ReadMapOffsetChoice(), table_);
     EXPECT_DOUBLE_EQ(m.latitude, 0.0031);
     EXPECT_DOUBLE_EQ(m.longitude, -0.0052);
   }
   Config("GPS_Offset_Auto=0\nGPS_Offset_X=\n");
-  MapOffset empty = MapOffsetFor(120.5289, 24.0777, table_);
+  MapOffset empty = MapOffsetFor(120.5289, 24.0777, ReadMapOffsetChoice(), table_);
   EXPECT_EQ(empty.longitude, 0);
   EXPECT_EQ(empty.latitude, 0);
 
   // Back to automatic without a restart; an empty table gives 0, 0.
   Config("GPS_Offset_Auto=1\nGPS_Offset_X=5\n");
-  EXPECT_DOUBLE_EQ(MapOffsetFor(120.5289, 24.0777, table_).longitude, -0.0052);
+  EXPECT_DOUBLE_EQ(MapOffsetFor(120.5289, 24.0777, ReadMapOffsetChoice(), table_).longitude, -0.0052);
   CGpsOffsetTable unloaded;
-  EXPECT_EQ(MapOffsetFor(120.5289, 24.0777, unloaded).longitude, 0);
+  EXPECT_EQ(MapOffsetFor(120.5289, 24.0777, ReadMapOffsetChoice(), unloaded).longitude, 0);
 }
 
 TEST_F(MapOffsets, StartUpLoadsTheTableOnlyWhenAutomatic) {
   WriteFile(dir_ / "offset_min.bin", SampleTable());
   Config("GPS_Offset_Auto=0\n");
   GpsOffsetTable().Clear();
-  EXPECT_FALSE(LoadGpsOffsetTableAtStartUp());
+  EXPECT_FALSE(LoadMapOffsetTable());
   EXPECT_FALSE(GpsOffsetTable().Loaded());
   Config("GPS_Offset_Auto=1\n");
-  EXPECT_TRUE(LoadGpsOffsetTableAtStartUp());
+  EXPECT_TRUE(LoadMapOffsetTable());
   EXPECT_TRUE(GpsOffsetTable().Lookup(120.5289, 24.0777));
   GpsOffsetTable().Clear();
 }

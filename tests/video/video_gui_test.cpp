@@ -14,7 +14,6 @@
 #include <QThread>
 
 #include "app/qt_message_target.h"
-#include "app/settings.h"
 #include "tests/support/test_support.h"
 #include "tests/video/video_rig.h"
 #include "tools/sample_card/frame_code.h"
@@ -71,7 +70,6 @@ protected:
     delete dir_;
     delete app_;
   }
-  void SetUp() override { ResetSettings(dir_->path()); }
   static QApplication* app_;
   static TempDir* dir_;
   videotest::YieldingClock clock_;
@@ -98,7 +96,6 @@ TEST_F(VideoWindowTest, PicturesFillTheWindowWithTheirLevelsAndBlackAround) {
     SCOPED_TRACE(c.name);
     if (c.forceShader) qputenv("VELMORA_GL_YUV", "1");
     else qunsetenv("VELMORA_GL_YUV");
-    Settings().displayMode = c.displayMode;
     CVideoStatic video;
     video.resize(640, 480);
     video.show();
@@ -111,13 +108,13 @@ TEST_F(VideoWindowTest, PicturesFillTheWindowWithTheirLevelsAndBlackAround) {
 
     // The sample pattern, stretched from 320x240 to 640x480.
     {
-      VideoRig rig(video);
+      VideoRig rig(video, c.displayMode);
       ASSERT_TRUE(rig.Start());
       for (int i = 0; i < 10; ++i) rig.Push(packets[static_cast<size_t>(i)]);
       ASSERT_TRUE(PumpUntil([&] { return rig.tap.Pictures().size() >= 10; }));
       const auto shown = rig.tap.Pictures();
       EXPECT_EQ(shown.back().format, yuv ? PictureFormat::kYuv420 : PictureFormat::kBgra32);
-      EXPECT_EQ(Settings().displayMode, yuv ? 0 : 1);
+      EXPECT_EQ(rig.displayMode.load(), yuv ? 0 : 1);
       ASSERT_TRUE(PumpUntil([&] { return video.DrawnSerial() == shown.back().serial; }));
       const QImage frame = video.GrabFramebuffer().convertToFormat(QImage::Format_RGB32);
       ASSERT_EQ(frame.size(), QSize(640, 480));
@@ -131,9 +128,9 @@ TEST_F(VideoWindowTest, PicturesFillTheWindowWithTheirLevelsAndBlackAround) {
 
       // While the thread holds a picture (pause) it shows it again every 10 ms; the
       // window draws it once.
-      rig.channel.SetPause(1);
+      rig.state.pause = 1;
       rig.Push(packets[10]);
-      ASSERT_TRUE(PumpUntil([&] { return rig.channel.state.audioHold.load(); }));
+      ASSERT_TRUE(PumpUntil([&] { return rig.state.audioHold.load(); }));
       int draws = 0;
       const auto counting = QObject::connect(&video, &CVideoStatic::pictureDrawn, [&] { ++draws; });
       Pump(300);
@@ -141,7 +138,7 @@ TEST_F(VideoWindowTest, PicturesFillTheWindowWithTheirLevelsAndBlackAround) {
       EXPECT_LE(draws, 2);
       EXPECT_EQ(video.DrawnSerial(), rig.tap.Pictures().back().serial);
 
-      rig.channel.VideoThread().Stop(10000);
+      rig.video.Stop(10000);
       ASSERT_TRUE(rig.tap.Last() && rig.tap.Last()->blank);
       const uint64_t black = rig.tap.Last()->serial;
       ASSERT_TRUE(PumpUntil([&] { return video.DrawnSerial() == black; }));
@@ -167,7 +164,7 @@ TEST_F(VideoWindowTest, PicturesFillTheWindowWithTheirLevelsAndBlackAround) {
                                  &log),
                 0)
           << log;
-      VideoRig rig(video);
+      VideoRig rig(video, c.displayMode);
       ASSERT_TRUE(rig.Start());
       for (const Packet& p : videotest::ReadVideoPackets(ts)) rig.Push(p);
       ASSERT_TRUE(PumpUntil([&] { return !rig.tap.Pictures().empty(); }));
@@ -203,7 +200,7 @@ TEST_F(VideoWindowTest, FullScreenReturnsToTheOldRectangleAndDragMovesTheWindow)
   // surface goes along with the widget.
   const std::string card = testsupport::MakeSampleCard(dir_->path() + "/fs", "--files 1 --seconds 1 --size 320x240");
   const auto packets = videotest::ReadVideoPackets(std::filesystem::directory_iterator(card)->path().string());
-  VideoRig rig(*video);
+  VideoRig rig(*video, 0);
   ASSERT_TRUE(rig.Start());
   int next = 0;
   auto showsTheNextFrame = [&] {

@@ -6,7 +6,9 @@
 #include <thread>
 
 extern "C" {
+#include <libavcodec/avcodec.h>
 #include <libavformat/avformat.h>
+#include <libswscale/swscale.h>
 }
 
 #include "platform/event.h"
@@ -43,6 +45,46 @@ std::vector<Packet> ReadVideoPackets(const std::string& path) {
   }
   avformat_close_input(&format);
   return out;
+}
+
+platform::PixelImage ReadImageFile(const std::string& path) {
+  platform::PixelImage image;
+  AVFormatContext* format = nullptr;
+  if (avformat_open_input(&format, path.c_str(), nullptr, nullptr) < 0) return image;
+  AVCodecContext* codec = nullptr;
+  AVPacket* packet = av_packet_alloc();
+  AVFrame* frame = av_frame_alloc();
+  if (avformat_find_stream_info(format, nullptr) >= 0 && format->nb_streams > 0) {
+    const AVCodecParameters* par = format->streams[0]->codecpar;
+    const AVCodec* decoder = avcodec_find_decoder(par->codec_id);
+    codec = decoder ? avcodec_alloc_context3(decoder) : nullptr;
+    bool decoded = false;
+    if (codec && avcodec_parameters_to_context(codec, par) >= 0 && avcodec_open2(codec, decoder, nullptr) >= 0) {
+      while (!decoded && av_read_frame(format, packet) >= 0) {
+        if (avcodec_send_packet(codec, packet) >= 0) decoded = avcodec_receive_frame(codec, frame) >= 0;
+        av_packet_unref(packet);
+      }
+    }
+    if (decoded) {
+      image.width = frame->width;
+      image.height = frame->height;
+      image.stride = 4 * frame->width;
+      image.bytes.resize(static_cast<size_t>(image.stride) * static_cast<size_t>(frame->height));
+      SwsContext* sws = sws_getContext(frame->width, frame->height, static_cast<AVPixelFormat>(frame->format),
+                                       frame->width, frame->height, AV_PIX_FMT_BGRA, SWS_POINT, nullptr, nullptr,
+                                       nullptr);
+      uint8_t* dst[1] = {image.bytes.data()};
+      const int dstStride[1] = {image.stride};
+      if (!sws || sws_scale(sws, frame->data, frame->linesize, 0, frame->height, dst, dstStride) != frame->height)
+        image = {};
+      sws_freeContext(sws);
+    }
+  }
+  av_frame_free(&frame);
+  av_packet_free(&packet);
+  avcodec_free_context(&codec);
+  avformat_close_input(&format);
+  return image;
 }
 
 int FrameNumberOf(const VideoPicture& p) {
@@ -85,28 +127,27 @@ bool Tap::WaitUntil(const std::function<bool(const std::vector<Shown>&)>& pred, 
   return cv_.wait_for(lock, std::chrono::milliseconds(timeoutMs), [&] { return pred(pictures_); });
 }
 
-VideoRig::VideoRig(VideoTarget& window) : tap(window) {
-  channel.Open(&tap, "");
-  channel.EnableAudio(false);
-  CVBuffer2& queue = channel.VideoQueue();
-  if (!queue.Init(CTSChn::kVideoRing, CTSChn::kVideoLargest, 1)) throw std::runtime_error("no queue");
+VideoRig::VideoRig(VideoTarget& target, int mode) : tap(target), displayMode(mode) {
+  state.audio = false;
+  // A channel's ring and largest frame.
+  if (!queue.Init(2 * 1024 * 1024, 512 * 1024, 1)) throw std::runtime_error("no queue");
   queue.SetGopState(CVBuffer2::kGopWaiting);
   queue.Flush(&desc_);
 }
 
 VideoRig::~VideoRig() {
-  channel.VideoQueue().Release();
-  channel.VideoThread().Stop(10000);
+  queue.Release();
+  video.Stop(10000);
 }
 
 void VideoRig::Push(const std::vector<uint8_t>& bytes, int type, int fps, int speed) {
-  if (bytes.size() > channel.VideoQueue().LargestFrame()) throw std::runtime_error("frame too large");
+  if (bytes.size() > queue.LargestFrame()) throw std::runtime_error("frame too large");
   std::memcpy(desc_.pData, bytes.data(), bytes.size());
   desc_.nSize = static_cast<int32_t>(bytes.size());
   desc_.nType = type;
   desc_.nFps = fps;
   desc_.nSpeed = speed;
-  channel.VideoQueue().Push(desc_);
+  queue.Push(desc_);
 }
 
 void VideoRig::Push(const Packet& p, int fps, int speed) { Push(p.bytes, p.key ? kFrameKey : kFrameOther, fps, speed); }
@@ -114,8 +155,8 @@ void VideoRig::Push(const Packet& p, int fps, int speed) { Push(p.bytes, p.key ?
 bool VideoRig::WaitUntilDrained(int timeoutMs) {
   return Eventually(
       [&] {
-        std::lock_guard lock(channel.VideoQueue());
-        return channel.VideoQueue().Count() <= 1;
+        std::lock_guard lock(queue);
+        return queue.Count() <= 1;
       },
       timeoutMs);
 }

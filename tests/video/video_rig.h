@@ -1,6 +1,6 @@
 #pragma once
 // A video thread fed by the test: frames cut from recordings with libavformat are
-// pushed into the channel's video queue as the reader would queue them, and every
+// pushed into the thread's video queue as the reader would queue them, and every
 // picture the thread shows is recorded with the frame number read back from it.
 #include <condition_variable>
 #include <cstdint>
@@ -10,7 +10,8 @@
 #include <string>
 #include <vector>
 
-#include "core/ts_chn.h"
+#include "core/decode_links.h"
+#include "platform/image_file.h"
 #include "tests/support/test_support.h"
 #include "video/video_picture.h"
 #include "video/video_ctx.h"
@@ -33,6 +34,10 @@ struct Packet {
 };
 // The video access units of a file, in file order.
 std::vector<Packet> ReadVideoPackets(const std::string& path);
+
+// The first picture of an image file (BMP, JPEG) as 32-bit RGB, read with
+// FFmpeg; empty when it cannot be read.
+platform::PixelImage ReadImageFile(const std::string& path);
 
 // The frame number drawn into a picture by the sample tool; -1 when none.
 int FrameNumberOf(const VideoPicture& picture);
@@ -73,14 +78,14 @@ private:
   std::shared_ptr<const VideoPicture> last_;
 };
 
-// A channel whose video thread takes the frames the test pushes. The channel's
-// reader and audio thread are not started.
+// A video thread that takes the frames the test pushes, with the queue, clock,
+// playback state and snapshot request a channel would give it.
 class VideoRig {
 public:
-  explicit VideoRig(VideoTarget& window);
+  explicit VideoRig(VideoTarget& window, int displayMode = 1);
   ~VideoRig();
 
-  bool Start() { return channel.VideoThread().Start(); }
+  bool Start() { return video.Start(); }
   // Queues one access unit as the reader would (blocks while the queue is full).
   void Push(const Packet& p, int fps = 30, int speed = 1);
   void Push(const std::vector<uint8_t>& bytes, int type, int fps = 30, int speed = 1);
@@ -88,7 +93,13 @@ public:
   bool WaitUntilDrained(int timeoutMs = 10000);
 
   Tap tap;
-  CTSChn channel;
+  PlaybackState state;
+  CFpsCtrl clock{30};
+  CVBuffer2 queue{30};
+  std::atomic<VideoTarget*> window{&tap};
+  SnapshotRequests snapshots;
+  std::atomic<int> displayMode;
+  CVideoCtx video{VideoLinks{&state, &clock, &queue, &window, &snapshots, &displayMode}};
 
 private:
   FrameDesc desc_;

@@ -7,10 +7,8 @@
 #include <random>
 #include <thread>
 
-#include <QImage>
-
-#include "app/settings.h"
 #include "core/ts_chn.h"
+#include "platform/image_file.h"
 #include "tests/support/test_support.h"
 #include "tests/video/video_rig.h"
 #include "tools/sample_card/frame_code.h"
@@ -54,6 +52,13 @@ std::string MakeRamp(const TempDir& dir, bool fullRange) {
   return out;
 }
 
+// Waits (real time) until the video thread has made `turns` more sleeps or
+// waits on the clock: each turn of the idle poll and of the hold loop is one.
+bool WaitForTurns(YieldingClock& clock, size_t turns) {
+  const size_t from = clock.Waits().size();
+  return Eventually([&] { return clock.Waits().size() >= from + turns; });
+}
+
 class VideoTest : public ::testing::Test {
 protected:
   static void SetUpTestSuite() {
@@ -68,10 +73,6 @@ protected:
     delete packets_;
     delete card_;
     delete dir_;
-  }
-  void SetUp() override {
-    ResetSettings(dir_->path());
-    Settings().displayMode = 1;
   }
 
   static TempDir* dir_;
@@ -137,10 +138,10 @@ TEST_F(VideoTest, ForwardPlayShowsEveryFrameInOrder) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(testing::Message() << "mode " << c.displayMode << " depth " << c.depth << " yuv " << c.windowTakesYuv);
-    Settings().displayMode = c.displayMode;
+    std::atomic<int> displayMode{c.displayMode};
     MemoryVideoTarget window(c.depth, c.windowTakesYuv);
     videotest::Tap tap(window);
-    auto chn = std::make_unique<CTSChn>();
+    auto chn = std::make_unique<CTSChn>(ChannelLinks{.displayMode = &displayMode});
     chn->EnableAudio(false);
     chn->Open(&tap, card_->front());
     ASSERT_TRUE(chn->Start());
@@ -155,12 +156,12 @@ TEST_F(VideoTest, ForwardPlayShowsEveryFrameInOrder) {
     }
     EXPECT_EQ(chn->state.shownFrames.load(), 119);
     EXPECT_EQ(chn->state.gopLength.load(), 15);
-    EXPECT_EQ(Settings().displayMode, c.displayModeAfter);
+    EXPECT_EQ(displayMode.load(), c.displayModeAfter);
     chn->Stop();
     auto last = window.Current();
     ASSERT_TRUE(last);
     EXPECT_TRUE(last->blank);
-    EXPECT_EQ(window.Image().pixel(160, 120) & 0xFFFFFF, 0u) << "black after stop";
+    EXPECT_EQ(window.Image().Pixel(160, 120), 0u) << "black after stop";
     chn.reset();
   }
 }
@@ -170,14 +171,14 @@ TEST_F(VideoTest, ForwardPlayShowsEveryFrameInOrder) {
 TEST_F(VideoTest, StepShowsOneFrameAndPauseHoldsThePicture) {
   MemoryVideoTarget window;
   VideoRig rig(window);
-  PlaybackState& state = rig.channel.state;
+  PlaybackState& state = rig.state;
   state.speedCode = kSpeedStep;
   for (int i = 0; i < 10; ++i) rig.Push((*packets_)[static_cast<size_t>(i)], 30, kSpeedStep);
   ASSERT_TRUE(rig.Start());
 
   auto holdingAfter = [&](int shown) {
     EXPECT_TRUE(Eventually([&] { return state.shownFrames == shown && state.audioHold; }));
-    std::this_thread::sleep_for(std::chrono::milliseconds(100)); // a hundred turns of the hold loop
+    EXPECT_TRUE(WaitForTurns(clock_, 100)); // a hundred turns of the hold loop
     EXPECT_EQ(state.shownFrames.load(), shown);
     EXPECT_TRUE(state.audioHold.load());
     EXPECT_EQ(rig.tap.Numbers(), Range(0, shown));
@@ -219,12 +220,13 @@ TEST_F(VideoTest, FastCodesShowOnlyTheFirstPartOfEachGroup) {
     }
     MemoryVideoTarget window;
     VideoRig rig(window);
-    rig.channel.state.speedCode = code;
+    rig.state.speedCode = code;
     ASSERT_TRUE(rig.Start());
     for (const Packet& p : *packets_) rig.Push(p, 30, code);
     ASSERT_TRUE(rig.tap.WaitForCount(expected.size()));
     ASSERT_TRUE(rig.WaitUntilDrained());
-    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    // The last frame's pacing wait, then the idle poll: nothing more is coming.
+    ASSERT_TRUE(WaitForTurns(clock_, 3));
     EXPECT_EQ(rig.tap.Numbers(), expected);
   }
 }
@@ -241,11 +243,11 @@ TEST_F(VideoTest, SlowCodesWaitMultiplesOfTheNominalInterval) {
     ScopedClock scoped(clock);
     MemoryVideoTarget window;
     VideoRig rig(window);
-    rig.channel.state.speedCode = c.code;
+    rig.state.speedCode = c.code;
     for (int i = 0; i < 12; ++i) rig.Push((*packets_)[static_cast<size_t>(i)], 30, c.code);
     ASSERT_TRUE(rig.Start());
     ASSERT_TRUE(rig.tap.WaitForCount(11));
-    rig.channel.VideoThread().Stop(10000);
+    rig.video.Stop(10000);
     // The pacing waits, without the 10 ms polls of the idle queue. The first ones
     // are cut short by the rate changes at the start.
     std::vector<int64_t> waits;
@@ -263,12 +265,12 @@ TEST_F(VideoTest, SlowCodesWaitMultiplesOfTheNominalInterval) {
 TEST_F(VideoTest, ReverseShowsKeyFramesOneGroupLateAndForwardFreesThem) {
   MemoryVideoTarget window;
   VideoRig rig(window);
-  CVideoCtx& video = rig.channel.VideoThread();
-  rig.channel.state.speedCode = kSpeedSlowHalf;
+  CVideoCtx& video = rig.video;
+  rig.state.speedCode = kSpeedSlowHalf;
   ASSERT_TRUE(rig.Start());
   rig.Push((*packets_)[48], 2, -kSpeedSlowHalf);
   ASSERT_TRUE(Eventually([&] { return video.HeldPictures() == 1; }));
-  std::this_thread::sleep_for(std::chrono::milliseconds(30));
+  ASSERT_TRUE(WaitForTurns(clock_, 2)); // back at the idle poll
   EXPECT_TRUE(rig.tap.Pictures().empty()) << "nothing before the second key frame";
   for (int key : {32, 16, 0}) rig.Push((*packets_)[static_cast<size_t>(key)], 2, -kSpeedSlowHalf);
   ASSERT_TRUE(rig.tap.WaitForCount(3));
@@ -276,7 +278,7 @@ TEST_F(VideoTest, ReverseShowsKeyFramesOneGroupLateAndForwardFreesThem) {
   EXPECT_EQ(rig.tap.Numbers(), (std::vector<int>{48, 32, 16}));
   const int stored = video.HeldPictures() + video.FreePictures();
 
-  rig.channel.state.speedCode = kSpeedNormal;
+  rig.state.speedCode = kSpeedNormal;
   rig.Push((*packets_)[16], 30, kSpeedNormal);
   ASSERT_TRUE(rig.tap.WaitForCount(4));
   EXPECT_EQ(video.HeldPictures(), 0);
@@ -289,9 +291,8 @@ TEST_F(VideoTest, ReverseShowsKeyFramesOneGroupLateAndForwardFreesThem) {
 TEST_F(VideoTest, SizeChangeShowsTheFirstPictureOfTheNewSize) {
   for (int mode : {0, 1}) {
     SCOPED_TRACE(mode);
-    Settings().displayMode = mode;
     MemoryVideoTarget window;
-    VideoRig rig(window);
+    VideoRig rig(window, mode);
     ASSERT_TRUE(rig.Start());
     const auto second = videotest::ReadVideoPackets(small_);
     for (int i = 0; i < 20; ++i) rig.Push((*packets_)[static_cast<size_t>(i)]);
@@ -308,7 +309,7 @@ TEST_F(VideoTest, SizeChangeShowsTheFirstPictureOfTheNewSize) {
       EXPECT_EQ(shown[i].width, small ? 256 : 320) << i;
       EXPECT_EQ(shown[i].height, small ? 144 : 240) << i;
     }
-    EXPECT_EQ(rig.channel.state.pictureWidth.load(), 320);
+    EXPECT_EQ(rig.state.pictureWidth.load(), 320);
   }
 }
 
@@ -360,29 +361,30 @@ TEST_F(VideoTest, SnapshotBurstSavesShownPictures) {
   } cases[] = {{1, 32, ".bmp", 5}, {0, 32, ".jpg", 2}, {1, 16, ".bmp", 2}};
   for (const auto& c : cases) {
     SCOPED_TRACE(c.extension);
-    Settings().displayMode = c.displayMode;
     TempDir out;
     const std::string pathTemplate = out / (std::string("new/deeper/shot") + c.extension);
     MemoryVideoTarget window(c.depth);
-    VideoRig rig(window);
+    VideoRig rig(window, c.displayMode);
     ASSERT_TRUE(rig.Start());
     for (int i = 0; i < 5; ++i) rig.Push((*packets_)[static_cast<size_t>(i)]);
     ASSERT_TRUE(rig.tap.WaitForCount(5));
-    rig.channel.Snapshot(pathTemplate, c.count);
+    rig.snapshots.Place(pathTemplate, c.count);
     for (int i = 5; i < 30; ++i) rig.Push((*packets_)[static_cast<size_t>(i)]);
-    ASSERT_TRUE(Eventually([&] { return rig.channel.SnapshotState().requested == 0; }));
-    EXPECT_EQ(rig.channel.SnapshotState().taken, c.count);
+    ASSERT_TRUE(Eventually([&] { return rig.snapshots.State().requested == 0; }));
+    EXPECT_EQ(rig.snapshots.State().taken, c.count);
     const std::vector<int> shown = rig.tap.Numbers();
     int previous = -1;
     for (int n = 1; n <= c.count; ++n) {
       const std::string file = SnapshotFileName(pathTemplate, n);
-      QImage image(QString::fromStdString(file));
-      ASSERT_FALSE(image.isNull()) << file;
-      EXPECT_EQ(image.width(), 320);
-      EXPECT_EQ(image.height(), 240);
-      image = image.convertToFormat(QImage::Format_RGB32);
-      const int number = samplegen::DecodeFrameNumber(image.constBits(), image.width(), image.height(),
-                                                      static_cast<int>(image.bytesPerLine()),
+      if (!platform::CanWriteImageFiles()) {
+        EXPECT_FALSE(std::filesystem::exists(file)) << "a build without image files";
+        continue;
+      }
+      const platform::PixelImage image = videotest::ReadImageFile(file);
+      ASSERT_FALSE(image.Empty()) << file;
+      EXPECT_EQ(image.width, 320);
+      EXPECT_EQ(image.height, 240);
+      const int number = samplegen::DecodeFrameNumber(image.bytes.data(), image.width, image.height, image.stride,
                                                       samplegen::PixelLayout::kBgra32);
       EXPECT_NE(std::find(shown.begin(), shown.end(), number), shown.end()) << file << " holds " << number;
       EXPECT_GE(number, previous) << "later pictures in later files";
@@ -410,22 +412,21 @@ TEST_F(VideoTest, LevelsFollowTheRangeOfTheStream) {
     TempDir tmp;
     const auto ramp = videotest::ReadVideoPackets(MakeRamp(tmp, c.fullRange));
     ASSERT_FALSE(ramp.empty());
-    Settings().displayMode = c.displayMode;
     MemoryVideoTarget window(c.depth);
-    VideoRig rig(window);
+    VideoRig rig(window, c.displayMode);
     ASSERT_TRUE(rig.Start());
     for (const Packet& p : ramp) rig.Push(p);
     ASSERT_TRUE(rig.tap.WaitForCount(ramp.size()));
-    const QImage image = window.Image();
-    ASSERT_EQ(image.width(), 256);
+    const platform::PixelImage image = window.Image();
+    ASSERT_EQ(image.width, 256);
     for (int x = 0; x < 256; ++x) {
       const double expected =
           c.fullRange ? x : std::clamp(std::round((x - 16) * 255.0 / 219.0), 0.0, 255.0);
       // The mean of 8 rows: 5-6-5 pixels are dithered.
       double r = 0, g = 0, b = 0;
       for (int y = 28; y < 36; ++y) {
-        const QRgb px = image.pixel(x, y);
-        r += qRed(px) / 8.0, g += qGreen(px) / 8.0, b += qBlue(px) / 8.0;
+        const uint32_t px = image.Pixel(x, y);
+        r += (px >> 16 & 0xFF) / 8.0, g += (px >> 8 & 0xFF) / 8.0, b += (px & 0xFF) / 8.0;
       }
       EXPECT_NEAR(r, expected, c.tolerance) << "column " << x;
       EXPECT_NEAR(g, expected, c.tolerance) << "column " << x;

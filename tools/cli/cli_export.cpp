@@ -16,6 +16,7 @@ extern "C" {
 #include "core/frame_desc.h"
 #include "core/ts_demux.h"
 #include "export/avi_file.h"
+#include "export/export_text.h"
 #include "export/segment_plan.h"
 #include "export/ts_backup.h"
 #include "tools/cli/commands.h"
@@ -194,7 +195,7 @@ int RunExport(const CliCommand& self, const ParsedOptions& options) {
     return 1;
   }
   if (started != ExportStart::Started) {
-    std::fprintf(stderr, "%s: %s\n", program.c_str(), says(ExportRefusalText(started, target)).c_str());
+    std::fprintf(stderr, "%s: %s\n", program.c_str(), says(ExportRefusalText(started, target, EnglishText)).c_str());
     return 1;
   }
   if (signalled) {
@@ -205,7 +206,7 @@ int RunExport(const CliCommand& self, const ParsedOptions& options) {
   const ExportEnd end = job.EndNotice();
   if (end.outcome == ExportOutcome::Failed || end.outcome == ExportOutcome::Stopped || !end.outputKept) {
     output.Discard();
-    std::fprintf(stderr, "%s: %s\n", program.c_str(), says(end.message).c_str());
+    std::fprintf(stderr, "%s: %s\n", program.c_str(), says(ExportEndText(end, EnglishText)).c_str());
     return 1;
   }
   std::string reason;
@@ -214,7 +215,7 @@ int RunExport(const CliCommand& self, const ParsedOptions& options) {
     return 1;
   }
   if (end.outcome != ExportOutcome::Finished) {
-    std::fprintf(stderr, "%s: %s\n", program.c_str(), says(end.message).c_str());
+    std::fprintf(stderr, "%s: %s\n", program.c_str(), says(ExportEndText(end, EnglishText)).c_str());
     return 1;
   }
   const size_t recordings = planned ? plan.Files().size() : 1;

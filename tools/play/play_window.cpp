@@ -83,7 +83,8 @@ PlayWindow::~PlayWindow() {
 }
 
 bool PlayWindow::Play() {
-  channel_ = std::make_unique<CTSChn>(ChannelLinks{&messages_, &messages_, nullptr});
+  channel_ = std::make_unique<CTSChn>(ChannelLinks{&messages_, &messages_, nullptr, &Settings().displayMode,
+                                                    &Settings().soundAmplification});
   if (!options_.audio) channel_->EnableAudio(false);
   std::error_code ec;
   if (std::filesystem::is_directory(options_.path, ec)) {
@@ -240,11 +241,11 @@ bool PlayWindow::Command(int key, Qt::KeyboardModifiers) {
     break;
   case Qt::Key_I:
     c.MarkIn();
-    Note(QString("Mark In at byte %1").arg(c.MarkInPos()));
+    Note(QString("Mark In at byte %1").arg(c.MarkInPoint().position));
     break;
   case Qt::Key_O:
     c.MarkOut();
-    Note(QString("Mark Out at byte %1").arg(c.MarkOutPos()));
+    Note(QString("Mark Out at byte %1").arg(c.MarkOutPoint().position));
     break;
   case Qt::Key_S: {
     const AppSettings& s = Settings();
