@@ -52,8 +52,6 @@ CVideoCtx::PictureId CVideoCtx::IdOf(const AVFrame* picture) {
 
 void CVideoCtx::FrameFree::operator()(AVFrame* f) const { av_frame_free(&f); }
 
-std::unique_ptr<CMyThread> MakeVideoThread(const VideoLinks& links) { return std::make_unique<CVideoCtx>(links); }
-
 CVideoCtx::~CVideoCtx() {
   Stop(10000);
   Join();
@@ -616,3 +614,5 @@ void CVideoCtx::CountPictures() {
   heldPictures_.store(static_cast<int>(showPictures_.size() + gopPictures_.size()), std::memory_order_relaxed);
   freeCount_.store(static_cast<int>(freePictures_.size()), std::memory_order_relaxed);
 }
+
+std::unique_ptr<CMyThread> MakeVideoThread(const VideoLinks& links) { return std::make_unique<CVideoCtx>(links); }

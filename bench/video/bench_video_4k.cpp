@@ -67,8 +67,11 @@ bool Play(const std::string& file, double& fps, int& late) {
                  std::to_string(kPlaySeconds) + " '" + file + "' 2>&1",
              &out);
   long long shown = 0;
-  const size_t at = out.rfind("velmora-play: ");
-  if (at == std::string::npos || std::sscanf(out.c_str() + at, "velmora-play: %lld pictures shown, %d late", &shown, &late) != 2) {
+  const size_t at = out.find(" pictures shown");
+  const size_t lateAt = out.find(" pictures late");
+  if (at == std::string::npos || lateAt == std::string::npos ||
+      std::sscanf(out.c_str() + out.rfind(": ", at) + 2, "%lld", &shown) != 1 ||
+      std::sscanf(out.c_str() + out.rfind(": ", lateAt) + 2, "%d", &late) != 1) {
     std::fprintf(stderr, "no count from velmora-play:\n%s\n", out.c_str());
     return false;
   }
