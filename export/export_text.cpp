@@ -19,6 +19,7 @@ std::string ReasonText(const ExportEnd& end, const TranslateFn& tr) {
     case ExportReason::RecordingMissing:
       return tr("recording number") + " " + end.subject + " " + tr("is missing");
     case ExportReason::WriterFailed: return end.detail;
+    case ExportReason::NoPictures: return tr("the marked stretch gave no picture");
   }
   return {};
 }

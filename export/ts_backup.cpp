@@ -12,6 +12,7 @@
 
 #include "audio/aac_decoder.h"
 #include "core/frame_desc.h"
+#include "core/ts_demux.h"
 #include "core/ts_file.h"
 #include "core/ts_format.h"
 #include "export/avi_file.h"
@@ -24,7 +25,9 @@ constexpr int64_t kReportStep = 1 << 20;
 // AVI mode starts reading this far before the first block of the stretch, so
 // that the PES packets cut inside the stretch are complete.
 constexpr int64_t kAviLeadIn = 4 << 20;
-constexpr size_t kCollection = 1 << 20; // largest PES taken, video or audio
+// The largest PES taken: video as the reader takes it, audio 1 MiB.
+constexpr size_t kVideoCollection = TsDemux::kVideoPesCapacity;
+constexpr size_t kAudioCollection = TsDemux::kPesCapacity;
 
 std::string Errno(int err) { return std::strerror(err); }
 
@@ -73,7 +76,7 @@ public:
       c.startSeq = seq_;
     }
     const auto n = static_cast<size_t>(p.payloadLength);
-    if (c.overflow || c.count + n > kCollection) {
+    if (c.overflow || c.count + n > c.capacity) {
       c.overflow = true; // larger than the buffer: dropped whole
     } else {
       std::memcpy(c.data.get() + c.count, p.payload, n);
@@ -85,10 +88,14 @@ public:
   bool Finished() const { return finished_; }
   // A write failed (see the file's Error()).
   bool Failed() const { return failed_; }
+  // A picture has been written.
+  bool HasPicture() const { return pictureStarted_; }
 
 private:
   struct Collection {
-    std::unique_ptr<uint8_t[]> data{new uint8_t[kCollection]};
+    explicit Collection(size_t size) : data(new uint8_t[size]), capacity(size) {}
+    std::unique_ptr<uint8_t[]> data;
+    size_t capacity;
     size_t count = 0;
     bool overflow = false;
     uint64_t startSeq = 0; // which packet of the two streams began it
@@ -105,7 +112,7 @@ private:
     const uint8_t* es = c.data.get() + h.payloadOffset;
     const size_t size = c.count - h.payloadOffset;
     size_t start = 0;
-    const int kind = which == 0 ? FindFrameKind(es, size, &start) : kFrameAudio;
+    const int kind = which == 0 ? FindFrameKind(es, size, &start, pids_.videoCodec) : kFrameAudio;
     if (kind == kFrameNone) return; // no slice: nothing to show
     if (!plan_.Belongs(index, pos)) {
       if (plan_.ReachedEnd(index, pos)) finished_ = true;
@@ -147,7 +154,7 @@ private:
   AacDecoder& decoder_;
   const SegmentPlan& plan_;
   const StreamPids pids_;
-  Collection collections_[2];
+  Collection collections_[2] = {Collection(kVideoCollection), Collection(kAudioCollection)};
   uint64_t seq_ = 0;
   bool pictureStarted_ = false;
   uint64_t pictureSeq_ = 0;
@@ -421,16 +428,16 @@ CTSBackup::Ending CTSBackup::RunAvi() {
     return e;
   }
   int width = request_.width, height = request_.height, rate = request_.frameRate;
-  if (width <= 0 || height <= 0 || rate <= 0) {
-    int w = 0, h = 0, r = 0;
-    if (ProbeVideoFormat(files[0].path, &w, &h, &r)) {
+  {
+    int w = 0, h = 0, r = 0, codec = kCodecH264;
+    if (ProbeVideoFormat(files[0].path, &w, &h, &r, &codec)) {
       if (width <= 0 || height <= 0) width = w, height = h;
       if (rate <= 0) rate = r;
     }
   }
 
   CAviFile avi;
-  if (!avi.Create(request_.output, width, height, rate)) {
+  if (!avi.Create(request_.output, width, height, rate, pids.videoCodec)) {
     // A file the muxer created before failing is removed below, when it is a regular file.
     outCreated_ = avi.FileCreated() && FileIdOf(request_.output, &outId_, &outRegular_);
     e.Set(ExportOutcome::Failed, ExportReason::CannotCreate, {}, avi.Error());
@@ -473,6 +480,10 @@ CTSBackup::Ending CTSBackup::RunAvi() {
   }
   finished = finished || frames.Finished();
   if (frames.Failed()) e.Set(ExportOutcome::Failed, ExportReason::WriterFailed, {}, avi.Error());
+  // A stretch that gave no picture (no key frame in it, or frames that could
+  // not be taken) makes no usable file: that is a failure, not a finish.
+  else if (!frames.HasPicture() && (e.outcome == ExportOutcome::Finished || e.outcome == ExportOutcome::Incomplete))
+    e.Set(ExportOutcome::Failed, ExportReason::NoPictures);
   else if (!running_ && !finished && e.outcome == ExportOutcome::Finished) e.Set(ExportOutcome::Stopped, ExportReason::None);
   else if (e.outcome == ExportOutcome::Finished && !finished) SetMissing(e);
 

@@ -34,6 +34,7 @@ enum class ExportReason {
   NoAacDecoder,
   RecordingMissing, // subject: the missing recording's number
   WriterFailed,     // the AVI writer: detail (its own error text)
+  NoPictures,       // AVI: the stretch gave no picture to write
 };
 
 // The end notice of a job, handed to whoever started it.

@@ -1,5 +1,7 @@
 #include "video/av_decoder.h"
 
+#include "core/frame_desc.h"
+
 #include <cstdlib>
 
 extern "C" {
@@ -42,7 +44,7 @@ void AvDecoder::InitLibrary() {
 
 bool AvDecoder::Open(int width, int height, int bitDepth) {
   if (!context_) {
-    const AVCodec* codec = avcodec_find_decoder(AV_CODEC_ID_H264);
+    const AVCodec* codec = avcodec_find_decoder(codec_ == kCodecH265 ? AV_CODEC_ID_HEVC : AV_CODEC_ID_H264);
     if (!codec) return false;
     context_ = avcodec_alloc_context3(codec);
     if (!context_) return false;
@@ -78,6 +80,12 @@ bool AvDecoder::Open(int width, int height, int bitDepth) {
   height_ = height;
   bitDepth_ = bitDepth;
   return true;
+}
+
+void AvDecoder::SetCodec(int codec) {
+  if (codec == codec_) return;
+  codec_ = codec;
+  if (context_) avcodec_free_context(&context_);
 }
 
 bool AvDecoder::Decode(const uint8_t* data, int size) {

@@ -133,6 +133,11 @@ bool CVideoCtx::InitVideo() {
 
 bool CVideoCtx::DecodeFrame(const FrameDesc& frame) {
   if (!frame.pData || frame.nSize <= 0) return false;
+  if (frame.nCodec != decoder_.Codec()) {
+    // A recording of the other codec: a decoder for it, the scaler kept.
+    decoder_.SetCodec(frame.nCodec);
+    if (!decoder_.Open(decoder_.Width(), decoder_.Height(), decoder_.BitDepth())) return false;
+  }
   if (!decoder_.Decode(frame.pData, frame.nSize)) return false;
   const AVFrame* picture = decoder_.Picture();
   // Only 8-bit 4:2:0 is presented; a picture of another layout is dropped.

@@ -31,7 +31,7 @@ class ReaderRig {
 public:
   ReaderRig() : reader(ReaderLinks{&state, &panel, &mainWindow, &mailbox}) {
     videoQueue.SetGopState(CVBuffer2::kGopWaiting);
-    EXPECT_TRUE(videoQueue.Init(CTSChn::kVideoRing, CTSChn::kVideoLargest, 1));
+    EXPECT_TRUE(videoQueue.Init(CTSChn::kVideoRing, CTSChn::kVideoLargest, 1, CTSChn::kVideoLargestLimit));
     EXPECT_TRUE(audioQueue.Init(CTSChn::kAudioRing, CTSChn::kAudioLargest, 1));
     reader.SetQueues(&videoQueue, &audioQueue);
   }
