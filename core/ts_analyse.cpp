@@ -195,6 +195,12 @@ void CTSAnalyse::ReadForwardBlock() {
   if (framesToSkip_ <= 0) platform::PostTo(links_.panel, WM_TS_PROGRESS, static_cast<uintptr_t>(ProgressPermille()));
   file_.WalkForward([this](const uint8_t* p) { return HandlePacket(p); },
                     [this] { return running_.load(std::memory_order_relaxed) && !DirectionRequested(); });
+  if (rewind_) {
+    rewind_ = false;
+    file_.SeekTo(0);
+    position_ = 0;
+    Drop();
+  }
 }
 
 void CTSAnalyse::ReadBackwardBlock() {
@@ -225,7 +231,16 @@ bool CTSAnalyse::HandlePacket(const uint8_t* packet) {
       case TsStream::Telemetry: CutTelemetry(pes, len); break;
     }
   });
-  if (tablesSeen_ != demux_->TablesLearnt()) TablesMaybeLearnt();
+  if (tablesSeen_ != demux_->TablesLearnt()) {
+    const bool first = tablesSeen_ == 0;
+    TablesMaybeLearnt();
+    // Damaged tables at the start were passed over and a later copy was
+    // used: the packets before it are read again, now that the streams are known.
+    if (first && demux_->RejectedTables() > 0) {
+      rewind_ = true;
+      return false;
+    }
+  }
   return true;
 }
 

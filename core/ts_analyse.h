@@ -146,4 +146,5 @@ private:
   double firstPts_ = 0, lastPts_ = 0;
   int tablesSeen_ = 0;   // the demultiplexer's TablesLearnt() last taken
   int videoCodec_ = 0;   // of the open recording's video
+  bool rewind_ = false;  // read the recording again from its start
 };

@@ -9,9 +9,15 @@ bool TsDemux::LearnTables(const TsPacket& p) {
   if (p.unitStart) {
     // A damaged section leaves its list empty: the next copy is read.
     if (p.pid == 0 && programs_.empty()) {
-      if (!ParsePatInto(p.payload, p.payloadLength, programs_)) programs_.clear();
+      if (!ParsePatInto(p.payload, p.payloadLength, programs_)) {
+        programs_.clear();
+        ++rejected_;
+      }
     } else if (!programs_.empty() && p.pid == programs_.front().mapPid && streams_.empty()) {
-      if (!ParsePmtInto(p.payload, p.payloadLength, streams_)) streams_.clear();
+      if (!ParsePmtInto(p.payload, p.payloadLength, streams_)) {
+        streams_.clear();
+        ++rejected_;
+      }
     }
   }
   if (!streams_.empty()) {

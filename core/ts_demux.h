@@ -39,6 +39,8 @@ public:
   void RelearnTables();
   // Goes up by one each time the tables have been learnt.
   int TablesLearnt() const { return learnt_; }
+  // Damaged tables passed over so far.
+  int RejectedTables() const { return rejected_; }
 
   // Feeds one packet: learns the tables first, then reassembles the three
   // streams (audio and telemetry only when wanted). onPes(TsStream, const
@@ -61,6 +63,7 @@ private:
   bool known_ = false;
   bool relearn_ = false;
   int learnt_ = 0;
+  int rejected_ = 0;
   StreamPids pids_;
   std::vector<ProgramEntry> programs_;
   std::vector<StreamEntry> streams_;

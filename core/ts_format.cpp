@@ -35,7 +35,7 @@ int NominalRateOf(double span, int intervals) {
   if (!(span > 0) || intervals <= 0) return 0;
   const double fps = intervals / span;
   for (int rate : {24, 25, 30, 50, 60})
-    if (std::abs(fps - rate) <= rate * 0.06) return rate;
+    if (std::abs(fps - rate) <= rate * 0.03) return rate;
   return std::clamp(static_cast<int>(std::lround(fps)), 1, 240);
 }
 

@@ -37,7 +37,7 @@ bool ParseTsPacket(const uint8_t* packet, TsPacket& out);
 double ReadTimestamp(const uint8_t* b);
 
 // The nominal frame rate of frames whose decoding stamps span `span` seconds
-// over `intervals` frame intervals: within 6 % of 24, 25, 30, 50 or 60 that
+// over `intervals` frame intervals: within 3 % of 24, 25, 30, 50 or 60 that
 // rate, else the rate rounded (1 to 240). 0 when the span says nothing (zero
 // or less, as when stamps jump back).
 int NominalRateOf(double span, int intervals);
