@@ -15,5 +15,5 @@ MapOffsetChoice ReadMapOffsetChoice() {
 }
 
 bool LoadMapOffsetTable() {
-  return LoadGpsOffsetTableAtStartUp(ReadMapOffsetChoice().automatic, Settings().programFolder + "offset_min.bin");
+  return LoadGpsOffsetTableAtStartUp(ReadMapOffsetChoice().automatic, Settings().resourceFolder + "offset_min.bin");
 }

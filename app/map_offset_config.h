@@ -6,6 +6,6 @@
 // texts, '.' as decimal point, an absent or empty key reads as 0), read now.
 MapOffsetChoice ReadMapOffsetChoice();
 
-// Start-up's load of "offset_min.bin" from the program folder, when
+// Start-up's load of "offset_min.bin" from the resource folder, when
 // "GPS_Offset_Auto" reads 1 now. Returns whether a table was loaded.
 bool LoadMapOffsetTable();

@@ -8,5 +8,5 @@ QEvent::Type MessageEvent::Type() {
 }
 
 void QtMessageTarget::Post(uint32_t message, uintptr_t wParam, intptr_t lParam) {
-  if (receiver_) QCoreApplication::postEvent(receiver_, new MessageEvent(message, wParam, lParam));
+  if (receiver_) QCoreApplication::postEvent(receiver_, new MessageEvent(message, wParam, lParam, tag_));
 }

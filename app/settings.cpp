@@ -110,6 +110,14 @@ int LangIdForLocale(std::string_view locale) {
 
 bool FolderWritable(const std::string& folder) { return ::access(folder.c_str(), W_OK) == 0; }
 
+// Settings live beside the program in a self-contained, writable program
+// folder. An installed copy (resources in the prefix's share/velmora/) keeps
+// them per user even where it could write bin/ (run by root, a user prefix).
+bool ConfigInProgramFolder() {
+  const AppSettings& s = Settings();
+  return s.resourceFolder == s.programFolder && FolderWritable(s.programFolder);
+}
+
 bool FileExists(const std::string& path) {
   struct stat st {};
   return ::stat(path.c_str(), &st) == 0;
@@ -130,7 +138,7 @@ std::string ProgramConfigFile() { return Settings().programFolder + "Config.ini"
 // file exists.
 std::string ConfigReadPath() {
   std::string local = ProgramConfigFile();
-  if (FolderWritable(Settings().programFolder)) return local;
+  if (ConfigInProgramFolder()) return local;
   std::string user = XdgConfigFile();
   return FileExists(user) || !FileExists(local) ? user : local;
 }
@@ -145,6 +153,7 @@ AppSettings::AppSettings() {
   std::copy(std::begin(kLanguageTable), std::end(kLanguageTable), languages.begin());
   snapshotFolder = platform::HomeFolder() + "Capture/";
   programFolder = platform::ProgramFolder();
+  resourceFolder = platform::ResourceFolder(programFolder);
 }
 
 AppSettings& Settings() {
@@ -156,6 +165,7 @@ void ResetSettings(const std::string& programFolder) {
   AppSettings& s = Settings();
   AppSettings fresh;
   s.programFolder = programFolder.empty() || programFolder.back() == '/' ? programFolder : programFolder + "/";
+  s.resourceFolder = s.programFolder.empty() ? s.programFolder : platform::ResourceFolder(s.programFolder);
   s.language = 0;
   s.chosenLanguage = 0;
   s.defaultLongitude = fresh.defaultLongitude;
@@ -169,10 +179,10 @@ void ResetSettings(const std::string& programFolder) {
 }
 
 std::string ConfigFilePath() {
-  return FolderWritable(Settings().programFolder) ? ProgramConfigFile() : XdgConfigFile();
+  return ConfigInProgramFolder() ? ProgramConfigFile() : XdgConfigFile();
 }
 
-std::string LanguageFolder() { return Settings().programFolder + "Language/"; }
+std::string LanguageFolder() { return Settings().resourceFolder + "Language/"; }
 
 int ReadConfigInt(std::string_view section, std::string_view key, int def) {
   return platform::ProfileGetInt(ConfigReadPath(), section, key, def);

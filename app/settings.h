@@ -21,6 +21,7 @@ constexpr int kLanguageCount = 41;
 // the user interface may change them are atomic.
 struct AppSettings {
   std::string programFolder;              // with a trailing '/'
+  std::string resourceFolder;             // Language/, map/, offset_min.bin; with a trailing '/'
   std::atomic<int> language{0};           // index of the language in use
   int chosenLanguage = 0;                 // chosen in the settings dialog
   double defaultLongitude = 120.528903;
@@ -46,7 +47,8 @@ AppSettings& Settings();
 void ResetSettings(const std::string& programFolder);
 
 // The settings file: "Config.ini" in the program folder, or in
-// $XDG_CONFIG_HOME/velmora/ when the program folder cannot be written.
+// $XDG_CONFIG_HOME/velmora/ when the program folder cannot be written or the
+// program is an installed copy (its resources under the prefix's share/velmora/).
 std::string ConfigFilePath();
 // The folder of the language files, with a trailing '/'.
 std::string LanguageFolder();

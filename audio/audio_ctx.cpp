@@ -121,6 +121,8 @@ void CAudioCtx::FillBlock(int16_t* out, size_t samples) {
     at += n;
     pcmRead_ += n;
   }
+  // Muted: the frames are played on (audio and video stay in step), as silence.
+  if (links_.state->muted.load(std::memory_order_relaxed)) at = 0;
   std::fill(out + at, out + samples, int16_t{0});
 }
 

@@ -16,8 +16,8 @@
 // amplification setting and writes them block by block into the looping
 // stream buffer of its sound output.
 //
-// It plays silence while there is no frame, while the channel's audio flag is
-// clear and while the video thread holds it (the channel's audioHold flag, set
+// It plays silence while there is no frame, while the channel is muted, while
+// the channel's audio flag is clear and while the video thread holds it (the channel's audioHold flag, set
 // during pause and single steps); while held it takes no frame, so the audio
 // queue fills and holds the reader back. Without a sound device it drains the
 // queue so that the reader never waits on it.

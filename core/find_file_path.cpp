@@ -8,17 +8,13 @@
 #include <memory>
 
 #include "core/messages.h"
+#include "core/my_thread.h"
+#include "core/ts_demux.h"
 #include "core/ts_file.h"
 #include "core/ts_format.h"
 #include "platform/files.h"
 
 namespace {
-
-// The folder part of a path, with its separator.
-std::string FolderOf(const std::string& path) {
-  size_t sep = platform::LastSeparator(path);
-  return sep == std::string::npos ? std::string() : path.substr(0, sep + 1);
-}
 
 constexpr int kLastPtsVideoPid = 0x1011;
 
@@ -30,17 +26,10 @@ bool CFindFilePath::ScanAsync(const std::string& path, platform::MessageTarget* 
   StopScan();
   Clear();
   path_ = path;
-  running_ = true;
-  try {
-    thread_ = std::thread([this, panel] {
-      Scan(panel);
-      running_ = false;
-    });
-  } catch (const std::system_error&) {
+  return StartThread(thread_, running_, [this, panel] {
+    Scan(panel);
     running_ = false;
-    return false;
-  }
-  return true;
+  });
 }
 
 void CFindFilePath::ScanNow(const std::string& path) {
@@ -72,13 +61,18 @@ void CFindFilePath::Scan(platform::MessageTarget* panel) {
 }
 
 void CFindFilePath::ListFolder(const std::string& path, std::vector<RecordingEntry>& out) {
-  for (const auto& file : platform::FindFiles(FolderOf(path) + "*.ts")) {
+  std::vector<platform::FoundFile> files = platform::FindFiles(platform::FolderOf(path) + "*.ts");
+  if (withSaved_) {
+    auto saved = platform::FindFiles(platform::FolderOf(path) + "*.nts");
+    files.insert(files.end(), saved.begin(), saved.end());
+  }
+  for (const auto& file : files) {
     if (file.isDirectory) continue;
     RecordingEntry e;
     e.path = file.path;
     e.number = FileNumber(e.path);
     e.endTime = LastWriteTime(e.path);
-    e.startTime = e.endTime - LastPtsSeconds(e.path);
+    e.startTime = e.endTime - SpanSeconds(e.path);
     e.readOnly = file.readOnly ? 1 : 0;
     out.push_back(std::move(e));
     if (!running_) break;
@@ -130,7 +124,7 @@ std::string CFindFilePath::NeighbourPath(const std::string& path, int delta) {
   int wanted = n + delta;
   // The pattern matches any name ending in the number ("*124.ts" also finds
   // ..._1124.ts); only the recording with exactly that number is a neighbour.
-  for (const auto& file : platform::FindFiles(FolderOf(path) + "*" + std::to_string(wanted) + ".ts"))
+  for (const auto& file : platform::FindFiles(platform::FolderOf(path) + "*" + std::to_string(wanted) + ".ts"))
     if (!file.isDirectory && FileNumber(file.path) == wanted) return file.path;
   return {};
 }
@@ -149,7 +143,40 @@ int64_t CFindFilePath::LastWriteTime(const std::string& path) {
   return static_cast<int64_t>(std::mktime(&local));
 }
 
-int CFindFilePath::LastPtsSeconds(const std::string& path) {
+int CFindFilePath::SpanSeconds(const std::string& path) {
+  // The program tables and the first video time stamp, near the file's start.
+  constexpr int64_t kForwardLimit = 4 << 20;
+  TsFile file;
+  if (!file.Open(path, false)) return 0;
+  TsDemux demux;
+  double first = -1;
+  while (first < 0 && file.Position() < kForwardLimit && file.FillForward() > 0) {
+    file.WalkForward(
+        [&](const uint8_t* packet) {
+          TsPacket p;
+          if (!ParseTsPacket(packet, p)) return true;
+          if (!demux.StreamsKnown()) {
+            demux.LearnTables(p);
+            return true;
+          }
+          if (p.pid != demux.Pids().video || !p.unitStart) return true;
+          PesHeader h;
+          if (ParsePesHeader(p.payload, static_cast<size_t>(p.payloadLength), h) && h.hasPts) first = h.pts;
+          return first < 0;
+        },
+        [] { return true; });
+  }
+  const int videoPid = demux.StreamsKnown() && demux.Pids().video >= 0 ? demux.Pids().video : kLastPtsVideoPid;
+  const int last = LastPtsSeconds(path, videoPid);
+  if (last <= 0) return 0;
+  int from = first > 0 ? static_cast<int>(first) : 0;
+  constexpr int kWrapSeconds = static_cast<int>((int64_t{1} << 33) / 90000); // 95443
+  int span = last - from;
+  if (span < 0) span += kWrapSeconds; // the clock wrapped inside the recording
+  return span;
+}
+
+int CFindFilePath::LastPtsSeconds(const std::string& path, int videoPid) {
   TsFile file;
   if (!file.Open(path, true)) return 0;
   constexpr size_t kPesCapacity = 1 << 20;
@@ -158,7 +185,7 @@ int CFindFilePath::LastPtsSeconds(const std::string& path) {
   int result = 0;
   auto onPacket = [&](const uint8_t* packet) {
     TsPacket p;
-    if (!ParseTsPacket(packet, p) || p.pid != kLastPtsVideoPid) return true;
+    if (!ParseTsPacket(packet, p) || p.pid != videoPid) return true;
     if (count + static_cast<size_t>(p.payloadLength) <= kPesCapacity) {
       count += static_cast<size_t>(p.payloadLength);
       std::memcpy(pes.get() + kPesCapacity - count, p.payload, static_cast<size_t>(p.payloadLength));

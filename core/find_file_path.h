@@ -12,7 +12,7 @@
 struct RecordingEntry {
   int32_t number = -1;   // sequence number from the name; -1 when it has none
   std::string path;      // full path
-  int64_t startTime = 0; // seconds since 1970: end time minus the last time stamp
+  int64_t startTime = 0; // seconds since 1970: end time minus the time stamps' span
   int64_t endTime = 0;   // last-write time of the file
   int32_t readOnly = 0;  // 1 when the file is write-protected (or its state unknown)
 };
@@ -32,6 +32,9 @@ public:
   bool ScanAsync(const std::string& path, platform::MessageTarget* panel);
   // Lists the folder of path on the calling thread; posts nothing.
   void ScanNow(const std::string& path);
+  // Lists the player's own saved segments (".nts") beside the recordings
+  // (".ts") in later scans. The player's card lists keep to ".ts".
+  void ListSavedSegments(bool on) { withSaved_ = on; }
   // Ends a scan in progress early and waits for its thread.
   void StopScan();
 
@@ -53,8 +56,13 @@ public:
   // The file's last-write time as local calendar time read back as Unix time.
   static int64_t LastWriteTime(const std::string& path);
   // The whole seconds of the last video time stamp near the end of the file
-  // (video PID 0x1011); 0 when there is none.
-  static int LastPtsSeconds(const std::string& path);
+  // (video PID 0x1011 unless given); 0 when there is none.
+  static int LastPtsSeconds(const std::string& path, int videoPid = 0x1011);
+  // The seconds the recording's video time stamps span: the whole seconds of
+  // the last one minus those of the first, on the video stream its program
+  // tables name (0x1011 when it has none), across a wrap of the 33-bit
+  // clock. A recording whose stamps start at 0 gives its last time stamp.
+  static int SpanSeconds(const std::string& path);
 
 private:
   static std::string NeighbourPath(const std::string& path, int delta);
@@ -66,4 +74,5 @@ private:
   std::string path_;
   std::atomic<bool> running_{false};
   std::thread thread_;
+  bool withSaved_ = false;
 };

@@ -4,29 +4,36 @@
 
 #include "platform/clock.h"
 
+bool StartThread(std::thread& thread, std::atomic<bool>& running, std::function<void()> body) {
+  running = true;
+  try {
+    thread = std::thread(std::move(body));
+  } catch (const std::system_error&) {
+    running = false;
+    return false;
+  }
+  return true;
+}
+
 CMyThread::~CMyThread() { Join(); }
 
 bool CMyThread::Start() {
   if (thread_.joinable()) return false;
-  running_ = true;
   {
     std::lock_guard lock(mutex_);
     ended_ = false;
   }
-  try {
-    thread_ = std::thread([this] {
-      Run();
-      std::lock_guard lock(mutex_);
-      ended_ = true;
-      endedCv_.notify_all();
-    });
-  } catch (const std::system_error&) {
-    running_ = false;
+  const bool started = StartThread(thread_, running_, [this] {
+    Run();
     std::lock_guard lock(mutex_);
     ended_ = true;
-    return false;
+    endedCv_.notify_all();
+  });
+  if (!started) {
+    std::lock_guard lock(mutex_);
+    ended_ = true;
   }
-  return true;
+  return started;
 }
 
 bool CMyThread::Stop(int64_t timeoutMs) {

@@ -2,8 +2,13 @@
 #include <atomic>
 #include <condition_variable>
 #include <cstdint>
+#include <functional>
 #include <mutex>
 #include <thread>
+
+// Sets the running flag and runs body on a new thread held in `thread`. When no
+// thread can be made the flag is cleared again and the result is false.
+bool StartThread(std::thread& thread, std::atomic<bool>& running, std::function<void()> body);
 
 // The base of the pipeline's worker threads: Start runs Run() on a new thread;
 // Stop clears the running flag, which Run() polls, and waits for the thread.

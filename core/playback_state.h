@@ -16,6 +16,7 @@ struct PlaybackState {
   std::atomic<int> speedCode{kSpeedNormal};
   std::atomic<int> pause{0};
   std::atomic<bool> audio{true};      // audio frames are queued only while set
+  std::atomic<bool> muted{false};     // the sound goes on, but silence is written
   std::atomic<int> shownFrames{0};    // pictures presented since the last take
   std::atomic<int> pictureWidth{0};
   std::atomic<int> pictureHeight{0};

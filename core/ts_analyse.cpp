@@ -8,6 +8,7 @@
 
 #include "core/find_file_path.h"
 #include "core/messages.h"
+#include "core/my_thread.h"
 #include "core/recording_fault.h"
 #include "core/telemetry_mailbox.h"
 #include "platform/clock.h"
@@ -29,17 +30,10 @@ bool CTSAnalyse::Start(const std::string& path) {
   if (thread_.joinable()) Stop();
   faults_ = kFaultNone;
   OpenFile(direction_);
-  running_ = true;
-  try {
-    thread_ = std::thread([this] {
-      Run();
-      running_ = false;
-    });
-  } catch (const std::system_error&) {
+  return StartThread(thread_, running_, [this] {
+    Run();
     running_ = false;
-    return false;
-  }
-  return true;
+  });
 }
 
 void CTSAnalyse::Stop() {
@@ -145,6 +139,7 @@ void CTSAnalyse::OnePass() {
       file_.SeekTo(seek);
       position_ = seek;
       Flush();
+      audioToKeyFrame_ = true;
       Restarted();
     }
   } else if (seek == kSeekPrevFile || seek == kSeekNextFile) {
@@ -356,6 +351,14 @@ void CTSAnalyse::CutAudio(const uint8_t* pes, size_t len) {
   PesHeader h;
   if (!ParsePesHeader(pes, len, h)) return;
   if (!links_.state->audio.load(std::memory_order_relaxed) || DirectionRequested()) return;
+  // After a seek, until the video queue admits a key frame, the sound has no
+  // picture to go with: dropping it keeps the reader from waiting on a full
+  // audio queue on its way to the key frame, which would hold the new picture
+  // back by up to a group of pictures.
+  if (audioToKeyFrame_) {
+    if (videoQueue_ && videoQueue_->GopState() == CVBuffer2::kGopWaiting) return;
+    audioToKeyFrame_ = false;
+  }
   const size_t size = len - h.payloadOffset;
   if (size > audioQueue_->LargestFrame()) return;
   std::memcpy(audioDesc_.pData, pes + h.payloadOffset, size);

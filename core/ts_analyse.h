@@ -116,6 +116,7 @@ private:
   platform::AutoResetEvent wake_; // cuts the idle wait at the end of the last recording
 
   // Requests from the user interface, taken at the start of a pass.
+  bool audioToKeyFrame_ = false; // reader thread: drop sound until the video resumes after a seek
   std::atomic<int64_t> seekRequest_{kSeekNone};
   std::mutex pendingMutex_;
   std::string pendingPath_;

@@ -80,28 +80,20 @@ void CTSChn::MarkIn() {
   std::string path = reader_->GetCurFile();
   int64_t pos = reader_->CurrentPosition();
   std::lock_guard lock(markMutex_);
-  markInPath_ = path;
-  markInNumber_ = CFindFilePath::FileNumber(path);
-  markInPos_ = pos;
-  markOutNumber_ = -1;
-  markOutPos_ = -1;
+  markIn_ = {CFindFilePath::FileNumber(path), path, pos};
+  markOut_.number = -1;
+  markOut_.position = -1;
 }
 
 void CTSChn::MarkOut() {
   std::string path = reader_->GetCurFile();
   int64_t pos = reader_->CurrentPosition();
   std::lock_guard lock(markMutex_);
-  markOutPath_ = path;
-  markOutNumber_ = CFindFilePath::FileNumber(path);
-  markOutPos_ = pos;
+  markOut_ = {CFindFilePath::FileNumber(path), path, pos};
 }
 
-int CTSChn::MarkInNumber() const { std::lock_guard l(markMutex_); return markInNumber_; }
-std::string CTSChn::MarkInPath() const { std::lock_guard l(markMutex_); return markInPath_; }
-int64_t CTSChn::MarkInPos() const { std::lock_guard l(markMutex_); return markInPos_; }
-int CTSChn::MarkOutNumber() const { std::lock_guard l(markMutex_); return markOutNumber_; }
-std::string CTSChn::MarkOutPath() const { std::lock_guard l(markMutex_); return markOutPath_; }
-int64_t CTSChn::MarkOutPos() const { std::lock_guard l(markMutex_); return markOutPos_; }
+MarkPoint CTSChn::MarkInPoint() const { std::lock_guard l(markMutex_); return markIn_; }
+MarkPoint CTSChn::MarkOutPoint() const { std::lock_guard l(markMutex_); return markOut_; }
 
 void CTSChn::Snapshot(const std::string& pathTemplate, int count) { snapshots_.Place(pathTemplate, count); }
 

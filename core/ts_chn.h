@@ -10,6 +10,7 @@
 #include "core/decode_links.h"
 #include "core/find_file_path.h"
 #include "core/fps_ctrl.h"
+#include "core/mark_point.h"
 #include "core/playback_state.h"
 #include "core/snapshot_request.h"
 #include "core/ts_analyse.h"
@@ -67,14 +68,12 @@ public:
   // What keeps the playing recording from playing whole (RecordingFault bits).
   int Faults() const { return reader_->Faults(); }
 
+  // Marks the reader's recording and position; Mark In clears Mark Out's
+  // number and position (not its path).
   void MarkIn();
   void MarkOut();
-  int MarkInNumber() const;
-  std::string MarkInPath() const;
-  int64_t MarkInPos() const;
-  int MarkOutNumber() const;
-  std::string MarkOutPath() const;
-  int64_t MarkOutPos() const;
+  MarkPoint MarkInPoint() const;
+  MarkPoint MarkOutPoint() const;
 
   void Snapshot(const std::string& pathTemplate, int count);
   // The request as a unit (the video thread takes pictures from it).
@@ -103,9 +102,7 @@ private:
   int fps_ = 0;
 
   mutable std::mutex markMutex_; // the export job reads the marks from its thread
-  int markInNumber_ = -1, markOutNumber_ = -1;
-  std::string markInPath_, markOutPath_;
-  int64_t markInPos_ = -1, markOutPos_ = -1;
+  MarkPoint markIn_, markOut_;
 
   SnapshotRequests snapshots_;
   std::atomic<int> ownDisplayMode_{0};

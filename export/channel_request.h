@@ -7,14 +7,6 @@
 #include "core/ts_chn.h"
 #include "export/mark_point.h"
 
-inline MarkPoint MarkInOf(const CTSChn& channel) {
-  return {channel.MarkInNumber(), channel.MarkInPath(), channel.MarkInPos()};
-}
-
-inline MarkPoint MarkOutOf(const CTSChn& channel) {
-  return {channel.MarkOutNumber(), channel.MarkOutPath(), channel.MarkOutPos()};
-}
-
 // The frame rate is the recording's own (30 or 60, as the reader measured it),
 // not the pacing clock's, which follows the playing speed.
 inline ExportRequest ExportRequestFromChannel(CTSChn& channel, const std::string& output) {
@@ -23,7 +15,7 @@ inline ExportRequest ExportRequestFromChannel(CTSChn& channel, const std::string
   request.frameRate = channel.Reader().NominalFrameRate();
   request.width = channel.state.pictureWidth.load();
   request.height = channel.state.pictureHeight.load();
-  request.start = MarkInOf(channel);
-  request.end = MarkOutOf(channel);
+  request.start = channel.MarkInPoint();
+  request.end = channel.MarkOutPoint();
   return request;
 }

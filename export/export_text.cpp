@@ -19,7 +19,7 @@ std::string ReasonText(const ExportEnd& end, const TranslateFn& tr) {
     case ExportReason::RecordingMissing:
       return tr("recording number") + " " + end.subject + " " + tr("is missing");
     case ExportReason::WriterFailed: return end.detail;
-    case ExportReason::NoPictures: return tr("the marked stretch gave no picture");
+    case ExportReason::NoPicture: return tr("the marked stretch holds no picture");
   }
   return {};
 }
@@ -33,6 +33,9 @@ std::string ExportRefusalText(ExportStart why, const std::string& output, const 
     case ExportStart::StartMissing: return tr("The Mark In recording cannot be found.");
     case ExportStart::OutputIsSource:
       return output + " " + tr("is one of the recordings to be saved. Choose another file name.");
+    case ExportStart::OutputIsRecording:
+      return output + " " + tr("is a recording. Recordings are never replaced: choose another file name.");
+    case ExportStart::EmptyStretch: return tr("The marked stretch is empty: set Mark Out further on.");
     case ExportStart::NoThread: return tr("Backup failed");
     case ExportStart::Started:
     case ExportStart::MarksNotInOrder: break;

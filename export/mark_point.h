@@ -1,18 +1,8 @@
 #pragma once
-// The marks of a stretch to export and what the panel hands to an export job.
-#include <cstdint>
+// What the panel hands to an export job: the marks of a stretch and the output.
 #include <string>
 
-// A Mark In or Mark Out: the recording's number (from its name, -1 when it has
-// none), its full path and the byte position the reader had reached in it
-// (-1 while unset).
-struct MarkPoint {
-  int32_t number = -1;
-  std::string file;
-  int64_t position = -1;
-
-  bool IsSet() const { return !file.empty() && position >= 0; }
-};
+#include "core/mark_point.h"
 
 // What a new export job is given. A frame rate, width or height of 0 or less
 // is taken from the start recording itself (its first sequence parameter set

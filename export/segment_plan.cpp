@@ -11,6 +11,7 @@
 
 #include "core/find_file_path.h"
 #include "core/ts_demux.h"
+#include "core/ts_file.h"
 #include "platform/files.h"
 
 ExportMode ExportModeFor(const std::string& output) {
@@ -37,9 +38,10 @@ bool FileIdOf(const std::string& path, FileId* id, bool* regular) {
 
 namespace {
 
-std::string FolderOf(const std::string& path) {
-  size_t sep = platform::LastSeparator(path);
-  return sep == std::string::npos ? std::string("./") : path.substr(0, sep + 1);
+// The folder of a path with its separator; "./" for a bare name.
+std::string FolderOrCurrent(const std::string& path) {
+  const std::string folder = platform::FolderOf(path);
+  return folder.empty() ? std::string("./") : folder;
 }
 
 bool SegmentFileOf(const std::string& path, SegmentFile* f) {
@@ -84,7 +86,7 @@ SegmentPlan::Result SegmentPlan::Plan(const MarkPoint& in, const MarkPoint& out)
         CFindFilePath::FileNumber(out.file) != out.number)
       return Result::MarksNotInOrder;
     FileId inFolder, outFolder;
-    if (!FileIdOf(FolderOf(in.file), &inFolder) || !FileIdOf(FolderOf(out.file), &outFolder) ||
+    if (!FileIdOf(FolderOrCurrent(in.file), &inFolder) || !FileIdOf(FolderOrCurrent(out.file), &outFolder) ||
         !(inFolder == outFolder))
       return Result::MarksInDifferentFolders;
   }
@@ -95,7 +97,7 @@ SegmentPlan::Result SegmentPlan::Plan(const MarkPoint& in, const MarkPoint& out)
   } else {
     // One listing of the folder; the first file in directory order with the
     // wanted number follows, as the reader's neighbour lookup does.
-    auto listing = platform::FindFiles(FolderOf(in.file) + "*.ts");
+    auto listing = platform::FindFiles(FolderOrCurrent(in.file) + "*.ts");
     for (int32_t n = in.number + 1; n <= out.number; ++n) {
       if (n == out.number) {
         if (endFound) {
@@ -196,4 +198,27 @@ bool FindProgramTables(const std::string& path, int64_t* tablesEnd, StreamPids* 
   }
   ::close(fd);
   return found;
+}
+
+bool StretchHasPictureStart(const SegmentPlan& plan, int videoPid) {
+  for (const auto& f : plan.Files()) {
+    if (f.to <= f.from) continue;
+    TsFile file;
+    if (!file.Open(f.path, false)) continue;
+    file.SeekTo(f.from);
+    file.DropWindow(false);
+    // The stretch's bytes are whole blocks, so the reads end at f.to.
+    bool found = false;
+    while (!found && file.Position() < f.to && file.FillForward() > 0) {
+      file.WalkForward(
+          [&](const uint8_t* packet) {
+            TsPacket p;
+            found = ParseTsPacket(packet, p) && p.pid == videoPid && p.unitStart;
+            return !found;
+          },
+          [] { return true; });
+    }
+    if (found) return true;
+  }
+  return false;
 }

@@ -90,3 +90,7 @@ private:
 // *tablesEnd receives the offset just past the packet that completed them.
 // False when the first 16 MiB hold no tables (or the file cannot be read).
 bool FindProgramTables(const std::string& path, int64_t* tablesEnd, StreamPids* pids);
+
+// Whether a PES of the video stream begins in the bytes of the stretch (a
+// picture starts there). Reads only as far as the first one.
+bool StretchHasPictureStart(const SegmentPlan& plan, int videoPid);

@@ -34,7 +34,7 @@ enum class ExportReason {
   NoAacDecoder,
   RecordingMissing, // subject: the missing recording's number
   WriterFailed,     // the AVI writer: detail (its own error text)
-  NoPictures,       // AVI: the stretch gave no picture to write
+  NoPicture,        // no picture begins in the marked stretch
 };
 
 // The end notice of a job, handed to whoever started it.
@@ -57,6 +57,8 @@ enum class ExportStart {
   MarksInDifferentFolders,
   StartMissing,            // the Mark In recording is gone
   OutputIsSource,          // the output is one of the recordings of the stretch
+  OutputIsRecording,       // the output is another recording of the stretch's folder
+  EmptyStretch,            // the marks enclose no byte of any recording
   NoThread,
 };
 
@@ -87,6 +89,8 @@ public:
   // Stops the job where it is and waits for its thread; the end notice
   // (Stopped) has been delivered when this returns.
   virtual void Stop();
+  // Stops the job and deletes the output it created, unless it had finished.
+  void Cancel();
   bool IsRunning() const { return running_.load(); }
   // The thread has ended and its end notice is ready.
   bool HasEnded() const { return ended_.load(); }
@@ -125,6 +129,7 @@ private:
   bool WriteOut(const uint8_t* data, size_t size, Ending& e);
   // The output as this job created it: removed only while it is still that file.
   bool RemoveOutput();
+  static std::string ErrorText(int err);
   void SetMissing(Ending& e) const;
 
   ExportRequest request_;
@@ -135,6 +140,7 @@ private:
   std::thread thread_;
   std::atomic<bool> running_{false};
   std::atomic<bool> ended_{false};
+  std::atomic<bool> cancelled_{false};
   std::atomic<int64_t> done_{0};
   std::atomic<int64_t> total_{0};
   int64_t reportedAt_ = -1; // the job's thread only

@@ -89,6 +89,16 @@ bool WildcardMatch(std::string_view pattern, std::string_view name) {
 
 size_t LastSeparator(std::string_view path) { return path.find_last_of("/\\"); }
 
+std::string FolderOf(std::string_view path) {
+  const size_t sep = LastSeparator(path);
+  return sep == std::string_view::npos ? std::string() : std::string(path.substr(0, sep + 1));
+}
+
+std::string NameOf(std::string_view path) {
+  const size_t sep = LastSeparator(path);
+  return std::string(sep == std::string_view::npos ? path : path.substr(sep + 1));
+}
+
 std::vector<FoundFile> FindFiles(std::string_view pattern) {
   std::vector<FoundFile> found;
   size_t sep = LastSeparator(pattern);
@@ -124,6 +134,22 @@ std::string ProgramFolder() {
   if (n <= 0) return "./";
   std::string exe(buf, static_cast<size_t>(n));
   return exe.substr(0, exe.rfind('/') + 1);
+}
+
+std::string ResourceFolder(const std::string& programFolder) {
+  std::string folder = programFolder;
+  if (!folder.empty() && folder.back() != '/') folder += '/';
+  auto holdsLanguages = [](const std::string& f) {
+    struct stat st {};
+    return ::stat((f + "Language").c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+  };
+  if (holdsLanguages(folder)) return folder;
+  const std::string shared = folder + "../share/velmora/";
+  if (!holdsLanguages(shared)) return folder;
+  char resolved[PATH_MAX];
+  if (!::realpath(shared.c_str(), resolved)) return shared;
+  std::string out(resolved);
+  return out.back() == '/' ? out : out + '/';
 }
 
 bool EnsureFolderFor(std::string_view filePath) {

@@ -27,9 +27,20 @@ std::vector<FoundFile> FindFiles(std::string_view pattern);
 
 // The position of the last '/' or '\' in a path, or npos.
 size_t LastSeparator(std::string_view path);
+// The folder part of a path with its separator ("" when the path has none).
+std::string FolderOf(std::string_view path);
+// The part of a path after its last separator (the whole path when it has none).
+std::string NameOf(std::string_view path);
 
 // The executable's folder, with a trailing '/'.
 std::string ProgramFolder();
+
+// Where the read-only resources (Language/, map/, offset_min.bin) of a program
+// in programFolder live: beside it when a "Language" folder is there (a build
+// tree, a copy unpacked into one folder), else in "../share/velmora/" when that
+// holds a "Language" folder (an installed copy, bin/ and share/ of one prefix),
+// else the program folder itself. With a trailing '/'.
+std::string ResourceFolder(const std::string& programFolder);
 
 // Makes sure the folder that holds a file exists, creating every missing level.
 // A path with no folder part, or directly under '/', needs nothing. Returns

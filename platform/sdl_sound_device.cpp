@@ -18,6 +18,9 @@ public:
 
   bool Open() {
     QuietAlsaReports();
+    // SDL would take SIGINT and SIGTERM for a quit event that nobody reads:
+    // the programs end on them through their own quit.
+    SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
     if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) return false;
     subsystem_ = true;
     SDL_AudioSpec want{};

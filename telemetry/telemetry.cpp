@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdint>
 #include <mutex>
+#include <optional>
 
 #include "platform/text.h"
 
@@ -38,6 +39,24 @@ GSensorTags ReadGSensorTags(std::string_view text) {
   return tags;
 }
 
+namespace {
+
+// A coordinate field: `degreeDigits` digits of degrees, two digits of minutes,
+// '.', and 1 to 7 decimals of minutes, nothing else. None for any other form.
+std::optional<double> ReadCoordinate(std::string_view field, size_t degreeDigits) {
+  constexpr size_t kMaxDecimals = 7;
+  const size_t dot = degreeDigits + 2;
+  if (field.size() < dot + 2 || field.size() > dot + 1 + kMaxDecimals || field[dot] != '.') return std::nullopt;
+  for (size_t i = 0; i < field.size(); ++i) {
+    if (i != dot && (field[i] < '0' || field[i] > '9')) return std::nullopt;
+  }
+  double degrees = 0;
+  for (size_t i = 0; i < degreeDigits; ++i) degrees = degrees * 10 + (field[i] - '0');
+  return degrees + ReadDecimal(field.substr(degreeDigits)) / 60;
+}
+
+} // namespace
+
 int ParseGpsFix(std::string_view text, double* latitude, double* longitude, double* speed, double* course) {
   text = TelemetryText(text);
   constexpr std::string_view kTag = "$GPRMC";
@@ -48,7 +67,9 @@ int ParseGpsFix(std::string_view text, double* latitude, double* longitude, doub
   // Mode indicator 'N': the receiver says the fix is not valid.
   if (text[star - 1] == 'N') return 0;
 
-  double lat = 0, lon = 0;
+  // Read into temporaries: nothing is stored unless the whole fix is accepted.
+  double lat = 0, lon = 0, spd = 0, crs = 0;
+  bool haveSpeed = false, haveCourse = false;
   int lastField = -1;
   size_t pos = start;
   for (int field = 0; field < 12; ++field) {
@@ -56,46 +77,44 @@ int ParseGpsFix(std::string_view text, double* latitude, double* longitude, doub
     if (comma == std::string_view::npos) break;
     // pos <= comma, so the field's first character (its ',' when empty) exists.
     const char c0 = text[pos];
+    const std::string_view value = text.substr(pos, comma - pos);
     switch (field) {
     case 2: // status
       if (c0 != 'A') return 0;
       break;
-    case 3: { // latitude ddmm.mmmm
-      const size_t dot = text.find('.', pos);
-      if (dot != pos + 4 || comma != dot + 5) return 0;
-      lat = (c0 - '0') * 10 + (text[pos + 1] - '0') + ReadDecimal(text.substr(pos + 2)) / 60;
-      if (latitude) *latitude = lat;
+    case 3: { // latitude ddmm.m to ddmm.mmmmmmm
+      const std::optional<double> v = ReadCoordinate(value, 2);
+      if (!v) return 0;
+      lat = *v;
       break;
     }
     case 4:
       if (c0 == 'S') {
         lat = -lat;
-        if (latitude) *latitude = lat;
       } else if (c0 != 'N') {
         return 0;
       }
       break;
-    case 5: { // longitude dddmm.mmmm
-      const size_t dot = text.find('.', pos);
-      if (dot != pos + 5 || comma != dot + 5) return 0;
-      lon = (c0 - '0') * 100 + (text[pos + 1] - '0') * 10 + (text[pos + 2] - '0') +
-            ReadDecimal(text.substr(pos + 3)) / 60;
-      if (longitude) *longitude = lon;
+    case 5: { // longitude dddmm.m to dddmm.mmmmmmm
+      const std::optional<double> v = ReadCoordinate(value, 3);
+      if (!v) return 0;
+      lon = *v;
       break;
     }
     case 6:
       if (c0 == 'W') {
         lon = -lon;
-        if (longitude) *longitude = lon;
       } else if (c0 != 'E') {
         return 0;
       }
       break;
     case 7:
-      if (speed) *speed = ReadDecimal(text.substr(pos)) * 1.852;
+      spd = ReadDecimal(text.substr(pos)) * 1.852;
+      haveSpeed = true;
       break;
     case 8:
-      if (course) *course = ReadDecimal(text.substr(pos));
+      crs = ReadDecimal(text.substr(pos));
+      haveCourse = true;
       break;
     default: // time, date, magnetic variation: not read here
       break;
@@ -105,6 +124,10 @@ int ParseGpsFix(std::string_view text, double* latitude, double* longitude, doub
   }
   // A sentence cut short before its status and position carries no fix.
   if (lastField < 6) return 0;
+  if (latitude) *latitude = lat;
+  if (longitude) *longitude = lon;
+  if (speed && haveSpeed) *speed = spd;
+  if (course && haveCourse) *course = crs;
   return 1;
 }
 

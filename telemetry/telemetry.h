@@ -43,10 +43,12 @@ std::string_view TelemetryText(std::string_view buffer);
 GSensorTags ReadGSensorTags(std::string_view text);
 
 // The GPS part of parsing, on its own: finds the first "$GPRMC" sentence and
-// reads its status, position, speed and course. Each output slot (any may be
-// null) is written as soon as its field has been read, so a sentence rejected
-// at a later field leaves the earlier outputs stored. Returns 1 for an
-// accepted fix, 0 otherwise. Touches no shared state.
+// reads its status, position, speed and course. Latitude is ddmm.m and
+// longitude dddmm.m with 1 to 7 decimals of minutes, digits only. The output
+// slots (any may be null) are written only for an accepted fix: position
+// always, speed and course when the sentence reaches their fields. A rejected
+// sentence leaves every slot as it was. Returns 1 for an accepted fix, 0
+// otherwise. Touches no shared state.
 int ParseGpsFix(std::string_view text, double* latitude, double* longitude, double* speed, double* course);
 
 // Parses one telemetry text (ending at its first zero byte or at the end of

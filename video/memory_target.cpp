@@ -21,10 +21,8 @@ std::shared_ptr<const VideoPicture> MemoryVideoTarget::Current() const {
   return current_;
 }
 
-QImage MemoryVideoTarget::Image() const {
+platform::PixelImage MemoryVideoTarget::Image() const {
   std::shared_ptr<const VideoPicture> picture = Current();
   if (!picture) return {};
-  QImage image = PictureImage(*picture);
-  // An RGB image shares the picture's pixels: give the caller a copy of its own.
-  return image.format() == QImage::Format_RGB32 ? image.copy() : image.convertToFormat(QImage::Format_RGB32);
+  return PictureImage(*picture);
 }

@@ -3,8 +3,7 @@
 #include <memory>
 #include <mutex>
 
-#include <QImage>
-
+#include "platform/image_file.h"
 #include "video/video_target.h"
 
 // A window that is an image in memory: it keeps the last picture shown. Tests and
@@ -24,8 +23,8 @@ public:
   // The picture shown last (null: black or nothing yet), and the count of shows.
   std::shared_ptr<const VideoPicture> Current() const;
   int Shows() const { return shows_.load(); }
-  // The picture shown last as a 32-bit RGB image of its own (null when there is none).
-  QImage Image() const;
+  // The picture shown last as a 32-bit RGB image of its own (empty when there is none).
+  platform::PixelImage Image() const;
 
 private:
   const int depth_;

@@ -2,7 +2,7 @@
 #include <ctime>
 #include <string>
 
-#include <QImage>
+#include "platform/image_file.h"
 
 struct VideoPicture;
 
@@ -16,9 +16,9 @@ int SnapshotCount(int burstCount);
 // 4 characters, "--", the number with at least three digits, the last 4 characters.
 std::string SnapshotFileName(const std::string& pathTemplate, int number);
 
-// The picture as an RGB image (a 4:2:0 picture converted with its own levels and
-// matrix). An RGB image shares the picture's pixels: it must not outlive it.
-QImage PictureImage(const VideoPicture& picture);
+// The picture as a 32-bit RGB image of its own (a 4:2:0 picture converted with
+// its own levels and matrix, 5-6-5 pixels widened); empty when there is none.
+platform::PixelImage PictureImage(const VideoPicture& picture);
 // Writes the picture to the file, in the format its extension names (BMP or JPEG
 // at the encoder's default quality), creating missing folders first. False when
 // nothing could be written.

@@ -34,8 +34,6 @@ void MoveAll(List& from, List& to) {
 
 CVideoCtx::CVideoCtx(const VideoLinks& links) : links_(links) {}
 
-std::unique_ptr<CMyThread> MakeVideoThread(const VideoLinks& links) { return std::make_unique<CVideoCtx>(links); }
-
 CVideoCtx::~CVideoCtx() {
   Stop(10000);
   Join();
@@ -309,3 +307,5 @@ void CVideoCtx::CountPictures() {
   heldPictures_.store(static_cast<int>(showPictures_.size() + gopPictures_.size()), std::memory_order_relaxed);
   freeCount_.store(static_cast<int>(freePictures_.size()), std::memory_order_relaxed);
 }
+
+std::unique_ptr<CMyThread> MakeVideoThread(const VideoLinks& links) { return std::make_unique<CVideoCtx>(links); }

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "app/settings.h"
+#include "platform/files.h"
 #include "platform/profile.h"
 #include "platform/text.h"
 #include "tests/support/test_support.h"
@@ -116,6 +117,27 @@ TEST_F(SettingsTest, SettingsThatCannotBeWrittenAreReported) {
   ::setenv("XDG_CONFIG_HOME", (dir / "Config.ini").c_str(), 1); // a file where a folder should be
   WriteFile(Config(), "");
   EXPECT_FALSE(SaveSettings());
+  ::unsetenv("XDG_CONFIG_HOME");
+}
+
+TEST_F(SettingsTest, AnInstalledCopyKeepsItsSettingsAndReadsItsLanguagesPerPrefix) {
+  // prefix/bin/velmora with prefix/share/velmora/Language: writable, yet installed.
+  ASSERT_TRUE(platform::EnsureFolderFor(dir / "prefix/bin/velmora"));
+  WriteFile(dir / "prefix/bin/Config.ini", "[Config]\nUIMode=0\n"); // a stray file is not read
+  ASSERT_TRUE(platform::EnsureFolderFor(dir / "prefix/share/velmora/Language/de_DE.ini"));
+  WriteFile(dir / "prefix/share/velmora/Language/de_DE.ini", "[Language String]\nTip=Hinweis\n");
+  TempDir home;
+  ::setenv("XDG_CONFIG_HOME", home.path().c_str(), 1);
+  ASSERT_TRUE(platform::EnsureFolderFor(home / "velmora/Config.ini"));
+  WriteFile(home / "velmora/Config.ini", "[Config]\nLanguage File=de_DE\n");
+  ResetSettings(dir / "prefix/bin");
+  EXPECT_EQ(LanguageFolder(), dir / "prefix/share/velmora/Language/");
+  EXPECT_EQ(ConfigFilePath(), home / "velmora/Config.ini");
+  ScanLanguages();
+  EXPECT_EQ(Translate("Tip"), "Hinweis");
+  EXPECT_EQ(ReadConfigInt("Config", "UIMode", -1), -1);
+  EXPECT_TRUE(SaveSettings());
+  EXPECT_NE(ReadFile(home / "velmora/Config.ini").find("UIMode="), std::string::npos);
   ::unsetenv("XDG_CONFIG_HOME");
 }
 

@@ -40,6 +40,17 @@ int64_t FileSize(const std::string& path) {
   return ec ? 0 : static_cast<int64_t>(n);
 }
 
+// Waits (at most 20 s of real time) until the device has played ms more
+// milliseconds of sound (48000 samples a second, 2 bytes each) into the file.
+bool WaitForPlayed(const std::string& pcm, int ms) {
+  const int64_t until = FileSize(pcm) + int64_t{96} * ms;
+  for (int i = 0; i < 4000; ++i) {
+    if (FileSize(pcm) >= until) return true;
+    SleepReal(5);
+  }
+  return FileSize(pcm) >= until;
+}
+
 } // namespace
 
 // A recording played by a channel: the tone at its frequency and level; at
@@ -57,7 +68,7 @@ TEST_F(AudioEndToEnd, ChannelPlaysTheToneAmplifiedWithSaturation) {
       chn.Open(nullptr, recording_);
       ASSERT_TRUE(chn.Start(&list));
       ASSERT_TRUE(dynamic_cast<CAudioCtx&>(chn.AudioThread()).HasSoundBuffer());
-      SleepReal(1600);
+      ASSERT_TRUE(WaitForPlayed(pcm, 1600));
       chn.Stop();
     }
     auto samples = audiorig::ToSamples(testsupport::ReadFile(pcm));
@@ -94,15 +105,15 @@ TEST_F(AudioEndToEnd, HoldAndAudioFlagSilenceTheOutput) {
   const int queued = audiorig::QueueCount(chn.queue);
   ASSERT_TRUE(chn.thread.Start());
   ASSERT_TRUE(chn.thread.HasSoundBuffer());
-  SleepReal(400);
+  ASSERT_TRUE(WaitForPlayed(pcm, 400));
   EXPECT_EQ(audiorig::QueueCount(chn.queue), queued) << "a frame was taken while held";
   const int64_t heldBytes = FileSize(pcm); // all of it played while held
 
   chn.state.audioHold = false;
-  SleepReal(600);
+  ASSERT_TRUE(WaitForPlayed(pcm, 600));
   chn.state.audio = false;
   const int64_t soundBytes = FileSize(pcm); // at most this much was played with sound on
-  SleepReal(600);
+  ASSERT_TRUE(WaitForPlayed(pcm, 600));
   chn.queue.Release();
   ASSERT_TRUE(chn.thread.Stop(10000));
   feeder.Join();
@@ -122,6 +133,33 @@ TEST_F(AudioEndToEnd, HoldAndAudioFlagSilenceTheOutput) {
   const size_t silentFrom = static_cast<size_t>(soundBytes / 2) + 7680 + 480 + 4096;
   ASSERT_GT(samples.size(), silentFrom + 9600);
   EXPECT_TRUE(audiorig::AllZero(samples.data() + silentFrom, samples.size() - silentFrom));
+}
+
+// Muted: the frames are taken at their pace (the reader is not held back) and
+// only silence reaches the device.
+TEST_F(AudioEndToEnd, MutedChannelTakesFramesAndPlaysSilence) {
+  const std::string pcm = out_ / "out.raw";
+  ScopedEnv driver("SDL_AUDIODRIVER", "disk");
+  ScopedEnv file("SDL_DISKAUDIOFILE", pcm);
+  audiorig::ThreadRig chn;
+  ASSERT_TRUE(chn.queue.Init(CTSChn::kAudioRing, CTSChn::kAudioLargest, 1));
+  audiorig::Feeder feeder(chn.queue, audiorig::AudioFrames(recording_));
+  for (int i = 0; i < 2000 && !chn.queue.IsFullLocked(); ++i) SleepReal(5);
+  const int queued = audiorig::QueueCount(chn.queue);
+
+  chn.state.muted = true;
+  ASSERT_TRUE(chn.thread.Start());
+  ASSERT_TRUE(chn.thread.HasSoundBuffer());
+  // Wait until well over a queue's worth of frames has been played.
+  for (int i = 0; i < 2000 && FileSize(pcm) < 96000 * 2; ++i) SleepReal(5);
+  chn.queue.Release();
+  ASSERT_TRUE(chn.thread.Stop(10000));
+  feeder.Join();
+
+  auto samples = audiorig::ToSamples(testsupport::ReadFile(pcm));
+  ASSERT_GE(samples.size(), 96000u) << "the device did not run";
+  EXPECT_GT(feeder.Pushed(), queued) << "no frame was taken while muted";
+  EXPECT_TRUE(audiorig::AllZero(samples.data(), samples.size()));
 }
 
 // Without a sound device the thread drains the queue, so a producer never

@@ -86,19 +86,19 @@ TEST_F(ChannelTest, MarksRecordPathNumberAndPosition) {
   ASSERT_TRUE(chn.Start());
   ASSERT_TRUE(panel.WaitFor(WM_TS_FILECHANGE)) << "the folder scan completes";
   EXPECT_EQ(chn.RecordingList().Entries().size(), 3u);
-  EXPECT_EQ(chn.MarkInPos(), -1);
+  EXPECT_EQ(chn.MarkInPoint().position, -1);
   ASSERT_TRUE(Eventually([&] { return chn.Reader().CurrentPosition() > 0; }));
   chn.MarkOut();
-  EXPECT_EQ(chn.MarkOutPath(), files[1]);
-  EXPECT_EQ(chn.MarkOutNumber(), 2);
-  EXPECT_GT(chn.MarkOutPos(), 0);
+  EXPECT_EQ(chn.MarkOutPoint().file, files[1]);
+  EXPECT_EQ(chn.MarkOutPoint().number, 2);
+  EXPECT_GT(chn.MarkOutPoint().position, 0);
   chn.MarkIn(); // Mark In after Mark Out clears its number and position, not its path
-  EXPECT_EQ(chn.MarkInPath(), files[1]);
-  EXPECT_EQ(chn.MarkInNumber(), 2);
-  EXPECT_GT(chn.MarkInPos(), 0);
-  EXPECT_EQ(chn.MarkOutNumber(), -1);
-  EXPECT_EQ(chn.MarkOutPos(), -1);
-  EXPECT_EQ(chn.MarkOutPath(), files[1]);
+  EXPECT_EQ(chn.MarkInPoint().file, files[1]);
+  EXPECT_EQ(chn.MarkInPoint().number, 2);
+  EXPECT_GT(chn.MarkInPoint().position, 0);
+  EXPECT_EQ(chn.MarkOutPoint().number, -1);
+  EXPECT_EQ(chn.MarkOutPoint().position, -1);
+  EXPECT_EQ(chn.MarkOutPoint().file, files[1]);
 }
 
 TEST_F(ChannelTest, SeeksAndNeighbourRequestsReachTheReader) {

@@ -298,7 +298,9 @@ TEST(Reader, ARecordingThatVanishesOrShrinksEndsLikeAnUnreadableOne) {
     rig.Start(first);
     ASSERT_TRUE(rig.WaitVideo(3));
     rig.Hold(true); // the reader blocks on a full queue mid-file
-    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    for (int i = 0; i < 1000 && !rig.videoQueue.IsFullLocked() && !rig.audioQueue.IsFullLocked(); ++i)
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    ASSERT_TRUE(rig.videoQueue.IsFullLocked() || rig.audioQueue.IsFullLocked());
     if (truncate) ASSERT_EQ(::truncate(first.c_str(), 188 * 100), 0);
     else std::filesystem::remove(first);
     rig.Hold(false);

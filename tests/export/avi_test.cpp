@@ -238,10 +238,10 @@ TEST(AviExport, AStretchWithoutAPictureFails) {
   request.end = Mark(recs[0], out);
   JobRun run = RunExport(request);
   EXPECT_EQ(run.end.outcome, ExportOutcome::Failed) << run.text;
-  EXPECT_EQ(run.end.reason, ExportReason::NoPictures);
+  EXPECT_EQ(run.end.reason, ExportReason::NoPicture);
   EXPECT_TRUE(run.end.outputRemoved);
   EXPECT_FALSE(std::filesystem::exists(request.output));
-  EXPECT_NE(run.text.find("gave no picture"), std::string::npos) << run.text;
+  EXPECT_NE(run.text.find("holds no picture"), std::string::npos) << run.text;
 }
 
 } // namespace

@@ -5,7 +5,10 @@
 
 #include <sys/resource.h>
 
+#include <atomic>
+#include <chrono>
 #include <csignal>
+#include <thread>
 #include <filesystem>
 
 #include "tests/export/export_fixture.h"
@@ -109,6 +112,11 @@ TEST(StreamCopy, RefusesStretchesItCannotSaveAndOutputsOntoTheRecordings) {
   fs::copy_file(recs[2], elsewhere);
   fs::create_symlink(recs[2], dir / "link-to-third.ts");
   fs::create_hard_link(elsewhere, dir / "hard-link.avi");
+  // A copy of the first two recordings: the stretch lies in the first, the output names the second.
+  TempDir copies;
+  const std::string copied[2] = {copies / fs::path(recs[0]).filename().string(),
+                                 copies / fs::path(recs[1]).filename().string()};
+  for (int i = 0; i < 2; ++i) fs::copy_file(recs[i], copied[i]);
   const std::string middleSpelledOtherwise =
       fs::path(recs[1]).parent_path().string() + "/./" + fs::path(recs[1]).filename().string();
   struct Case {
@@ -132,7 +140,11 @@ TEST(StreamCopy, RefusesStretchesItCannotSaveAndOutputsOntoTheRecordings) {
        ExportStart::OutputIsSource},
       {"onto a hard link, as AVI", Mark(elsewhere, 100), Mark(elsewhere, 400000), dir / "hard-link.avi",
        ExportStart::OutputIsSource},
+      {"onto the next recording, outside the stretch", Mark(copied[0], 0), Mark(copied[0], 100000), copied[1],
+       ExportStart::OutputIsRecording},
+      {"marks inside one block", Mark(recs[0], 100), Mark(recs[0], 200), dir / "f.nts", ExportStart::EmptyStretch},
   };
+  const std::string secondBefore = ReadFile(copied[1]);
   std::vector<std::string> before;
   for (const auto& r : recs) before.push_back(ReadFile(r));
   for (const auto& c : cases) {
@@ -146,7 +158,9 @@ TEST(StreamCopy, RefusesStretchesItCannotSaveAndOutputsOntoTheRecordings) {
   }
   for (size_t i = 0; i < recs.size(); ++i) EXPECT_TRUE(ReadFile(recs[i]) == before[i]) << recs[i];
   EXPECT_EQ(SizeOf(elsewhere), SizeOf(recs[2]));
-  EXPECT_FALSE(ExportRefusalText(ExportStart::OutputIsSource, "x", EnglishText).empty());
+  EXPECT_TRUE(ReadFile(copied[1]) == secondBefore);
+  for (auto why : {ExportStart::OutputIsSource, ExportStart::OutputIsRecording, ExportStart::EmptyStretch})
+    EXPECT_FALSE(ExportRefusalText(why, "x", EnglishText).empty());
 }
 
 TEST(Failures, AnOutputThatCannotBeCreatedOrWrittenEndsAsAFailedExport) {
@@ -254,4 +268,35 @@ TEST(Texts, EveryPhraseGoesThroughTheCallersTranslation) {
   EXPECT_EQ(ExportRefusalText(ExportStart::OutputIsSource, "/o.nts", marked),
             "/o.nts <is one of the recordings to be saved. Choose another file name.>");
   EXPECT_EQ(ExportRefusalText(ExportStart::MarksNotInOrder, "/o.nts", marked), "");
+}
+
+// A cancelled job deletes what it had written; a finished one is never touched.
+TEST(StreamCopy, CancelledJobDeletesItsPartialOutput) {
+  const auto& recs = Recordings();
+  TempDir dir;
+  const std::string out = dir / "cancelled.nts";
+  CTSBackup job;
+  std::atomic<bool> halfway{false};
+  ExportEnd end;
+  job.SetProgressCallback([&](int64_t done, int64_t) {
+    if (done < (1 << 20) || halfway.exchange(true)) return;
+    for (int i = 0; i < 5000 && job.IsRunning(); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  });
+  job.SetEndCallback([&](const ExportEnd& e) { end = e; });
+  ASSERT_EQ(job.BeginExport(Request(out, Mark(recs[0], 0), Mark(recs[3], SizeOf(recs[3])))), ExportStart::Started);
+  for (int i = 0; i < 5000 && !halfway; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  ASSERT_TRUE(halfway.load());
+  ASSERT_TRUE(fs::exists(out));
+  job.Cancel();
+  EXPECT_EQ(end.outcome, ExportOutcome::Stopped);
+  EXPECT_FALSE(end.outputKept);
+  EXPECT_FALSE(fs::exists(out));
+
+  const std::string done = dir / "done.nts";
+  CTSBackup finished;
+  ASSERT_EQ(finished.BeginExport(Request(done, Mark(recs[0], 0), Mark(recs[0], 100000))), ExportStart::Started);
+  finished.Wait();
+  ASSERT_EQ(finished.EndNotice().outcome, ExportOutcome::Finished);
+  finished.Cancel(); // it has ended: nothing to do
+  EXPECT_TRUE(fs::exists(done));
 }

@@ -85,6 +85,24 @@ TEST(EnsureFolderFor, CreatesEveryMissingLevel) {
   EXPECT_FALSE(platform::EnsureFolderFor(dir / "file/sub/x.bmp")); // a file is in the way
 }
 
+TEST(ResourceFolder, BesideTheProgramElseInTheSharedFolderOfItsPrefix) {
+  TempDir dir;
+  // An installed copy: prefix/bin and prefix/share/velmora/Language.
+  ASSERT_TRUE(platform::EnsureFolderFor(dir / "usr/bin/velmora"));
+  ASSERT_TRUE(platform::EnsureFolderFor(dir / "usr/share/velmora/Language/en_US.ini"));
+  EXPECT_EQ(platform::ResourceFolder(dir / "usr/bin/"), dir / "usr/share/velmora/");
+  EXPECT_EQ(platform::ResourceFolder(dir / "usr/bin"), dir / "usr/share/velmora/");
+  // Resources beside the program win (a build tree or a copy in one folder).
+  ASSERT_TRUE(platform::EnsureFolderFor(dir / "usr/bin/Language/en_US.ini"));
+  EXPECT_EQ(platform::ResourceFolder(dir / "usr/bin/"), dir / "usr/bin/");
+  // Neither: the program folder, where the program reports what is missing.
+  ASSERT_TRUE(platform::EnsureFolderFor(dir / "opt/bin/x"));
+  EXPECT_EQ(platform::ResourceFolder(dir / "opt/bin/"), dir / "opt/bin/");
+  ASSERT_TRUE(platform::EnsureFolderFor(dir / "opt/share/x"));
+  WriteFile(dir / "opt/share/velmora", ""); // a file where the folder should be
+  EXPECT_EQ(platform::ResourceFolder(dir / "opt/bin/"), dir / "opt/bin/");
+}
+
 TEST(RemovableRoots, ExtraRootsFromTheEnvironmentComeFirst) {
   ::setenv("VELMORA_REMOVABLE_ROOTS", "/tmp/cardA:/tmp/cardB/", 1);
   auto roots = platform::RemovableRoots();

@@ -2,6 +2,7 @@
 
 #include <clocale>
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <locale>
 #include <optional>
@@ -75,15 +76,27 @@ TEST(ParseTelemetry, SentenceTable) {
       {"mode N", With("A*6A", "N*6A"), 0, keep, keep, keep, keep},
       {"no sentence", "X:1 Y:2 Z:3", 0, keep, keep, keep, keep},
       {"no star", With("*6A", ""), 0, keep, keep, keep, keep},
-      {"latitude with three decimals", With("4807.0380", "4807.038"), 0, keep, keep, keep, keep},
       {"latitude dot misplaced", With("4807.0380", "480.70380"), 0, keep, keep, keep, keep},
-      // Rejected at a later field: the earlier outputs stay stored.
-      {"longitude with five decimals", With("01131.0000", "01131.00000"), 0, 48.1173, keep, keep, keep},
-      {"bad north/south", With(",N,", ",Q,"), 0, 48.1173, keep, keep, keep},
-      {"bad east/west", With(",E,", ",Q,"), 0, 48.1173, 11.516667, keep, keep},
+      // 1 to 7 decimals of minutes, digits only.
+      {"latitude with three decimals", With("4807.0380", "4807.038"), 1, 48.1173, 11.516667, 41.4848, 84.4},
+      {"longitude with five decimals", With("01131.0000", "01131.00000"), 1, 48.1173, 11.516667, 41.4848, 84.4},
+      {"one decimal each", With("4807.0380,N,01131.0000", "4807.0,N,01131.5"), 1, 48 + 7.0 / 60, 11 + 31.5 / 60,
+       41.4848, 84.4},
+      {"seven decimals", With("4807.0380,N,01131.0000", "4807.0380001,N,01131.0000001"), 1, 48 + 7.0380001 / 60,
+       11 + 31.0000001 / 60, 41.4848, 84.4},
+      {"eight decimals", With("4807.0380", "4807.03800001"), 0, keep, keep, keep, keep},
+      {"no decimals", With("4807.0380", "4807."), 0, keep, keep, keep, keep},
+      {"no dot", With("4807.0380", "48070380"), 0, keep, keep, keep, keep},
+      {"damaged longitude digit", With("01131.0000", "12#31.7340"), 0, keep, keep, keep, keep},
+      {"sign in latitude", With("4807.0380", "+404.6620"), 0, keep, keep, keep, keep},
+      {"blank in minutes", With("4807.0380", "48 7.0380"), 0, keep, keep, keep, keep},
+      {"second dot", With("01131.0000", "01131.00.0"), 0, keep, keep, keep, keep},
+      // Rejected at a later field: nothing stored either, not even the latitude.
+      {"bad north/south", With(",N,", ",Q,"), 0, keep, keep, keep, keep},
+      {"bad east/west", With(",E,", ",Q,"), 0, keep, keep, keep, keep},
       // Cut short: no status or position means no fix.
       {"ends before status", "$GPRMC,123519*6A", 0, keep, keep, keep, keep},
-      {"ends inside longitude", "$GPRMC,123519,A,4807.0380,N,0113*6A", 0, 48.1173, keep, keep, keep},
+      {"ends inside longitude", "$GPRMC,123519,A,4807.0380,N,0113*6A", 0, keep, keep, keep, keep},
       {"ends after position", "$GPRMC,123519,A,4807.0380,N,01131.0000,E,022.4*6A", 1, 48.1173, 11.516667, keep,
        keep},
       {"zero byte ends the text", With(",E,", std::string(",E\0,", 4)), 0, keep, keep, keep, keep},
@@ -105,6 +118,47 @@ TEST(ParseTelemetry, SentenceTable) {
     check("course", course, row.course);
     // Absent slots are not written, but their fields are still checked.
     EXPECT_EQ(ParseTelemetry(row.text, nullptr, nullptr, nullptr, nullptr), row.result);
+  }
+}
+
+// Receivers write 3 to 7 decimals of minutes: each form reads as gpsbabel
+// reads the same sentence.
+TEST(ParseTelemetry, DecimalsOfMinutesReadAsGpsbabelReadsThem) {
+  const std::vector<std::string> bodies = {
+      "GPRMC,123519.000,A,4807.038,N,01131.000,E,022.4,084.4,230394,003.1,W,A",
+      "GPRMC,123520.000,A,4807.03812,N,01131.00047,E,022.4,084.4,230394,003.1,W,A",
+      "GPRMC,123521.000,A,3351.123456,S,15112.345678,W,022.4,084.4,230394,003.1,W,A",
+      "GPRMC,123522.000,A,0051.1234567,S,00012.3456789,W,022.4,084.4,230394,003.1,W,A",
+  };
+  testsupport::TempDir dir;
+  std::string nmea;
+  for (const std::string& body : bodies) {
+    unsigned sum = 0;
+    for (char c : body) sum ^= static_cast<unsigned char>(c);
+    char tail[8];
+    std::snprintf(tail, sizeof tail, "*%02X\r\n", sum);
+    nmea += "$" + body + tail;
+  }
+  testsupport::WriteFile(dir / "fixes.nmea", nmea);
+  std::string gpx;
+  ASSERT_EQ(testsupport::Run("gpsbabel -i nmea -f '" + (dir / "fixes.nmea") + "' -o gpx -F - 2>&1", &gpx), 0) << gpx;
+
+  // The track points in order: lat="..." lon="...".
+  std::vector<std::pair<double, double>> points;
+  for (size_t at = gpx.find("<trkpt "); at != std::string::npos; at = gpx.find("<trkpt ", at + 1)) {
+    const size_t lat = gpx.find("lat=\"", at), lon = gpx.find("lon=\"", at);
+    ASSERT_NE(lat, std::string::npos);
+    ASSERT_NE(lon, std::string::npos);
+    points.emplace_back(std::strtod(gpx.c_str() + lat + 5, nullptr), std::strtod(gpx.c_str() + lon + 5, nullptr));
+  }
+  ASSERT_EQ(points.size(), bodies.size()) << gpx;
+  for (size_t i = 0; i < bodies.size(); ++i) {
+    SCOPED_TRACE(bodies[i]);
+    double lat = 0, lon = 0;
+    ASSERT_EQ(ParseGpsFix("$" + bodies[i] + "*00", &lat, &lon, nullptr, nullptr), 1);
+    // gpsbabel writes nine decimals.
+    EXPECT_NEAR(lat, points[i].first, 6e-10);
+    EXPECT_NEAR(lon, points[i].second, 6e-10);
   }
 }
 

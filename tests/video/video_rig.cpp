@@ -6,7 +6,9 @@
 #include <thread>
 
 extern "C" {
+#include <libavcodec/avcodec.h>
 #include <libavformat/avformat.h>
+#include <libswscale/swscale.h>
 }
 
 #include "platform/event.h"
@@ -45,6 +47,46 @@ std::vector<Packet> ReadVideoPackets(const std::string& path) {
   }
   avformat_close_input(&format);
   return out;
+}
+
+platform::PixelImage ReadImageFile(const std::string& path) {
+  platform::PixelImage image;
+  AVFormatContext* format = nullptr;
+  if (avformat_open_input(&format, path.c_str(), nullptr, nullptr) < 0) return image;
+  AVCodecContext* codec = nullptr;
+  AVPacket* packet = av_packet_alloc();
+  AVFrame* frame = av_frame_alloc();
+  if (avformat_find_stream_info(format, nullptr) >= 0 && format->nb_streams > 0) {
+    const AVCodecParameters* par = format->streams[0]->codecpar;
+    const AVCodec* decoder = avcodec_find_decoder(par->codec_id);
+    codec = decoder ? avcodec_alloc_context3(decoder) : nullptr;
+    bool decoded = false;
+    if (codec && avcodec_parameters_to_context(codec, par) >= 0 && avcodec_open2(codec, decoder, nullptr) >= 0) {
+      while (!decoded && av_read_frame(format, packet) >= 0) {
+        if (avcodec_send_packet(codec, packet) >= 0) decoded = avcodec_receive_frame(codec, frame) >= 0;
+        av_packet_unref(packet);
+      }
+    }
+    if (decoded) {
+      image.width = frame->width;
+      image.height = frame->height;
+      image.stride = 4 * frame->width;
+      image.bytes.resize(static_cast<size_t>(image.stride) * static_cast<size_t>(frame->height));
+      SwsContext* sws = sws_getContext(frame->width, frame->height, static_cast<AVPixelFormat>(frame->format),
+                                       frame->width, frame->height, AV_PIX_FMT_BGRA, SWS_POINT, nullptr, nullptr,
+                                       nullptr);
+      uint8_t* dst[1] = {image.bytes.data()};
+      const int dstStride[1] = {image.stride};
+      if (!sws || sws_scale(sws, frame->data, frame->linesize, 0, frame->height, dst, dstStride) != frame->height)
+        image = {};
+      sws_freeContext(sws);
+    }
+  }
+  av_frame_free(&frame);
+  av_packet_free(&packet);
+  avcodec_free_context(&codec);
+  avformat_close_input(&format);
+  return image;
 }
 
 int FrameNumberOf(const VideoPicture& p) {

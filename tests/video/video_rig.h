@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "core/decode_links.h"
+#include "platform/image_file.h"
 #include "tests/support/test_support.h"
 #include "video/video_picture.h"
 #include "video/video_ctx.h"
@@ -34,6 +35,10 @@ struct Packet {
 };
 // The video access units of a file, in file order.
 std::vector<Packet> ReadVideoPackets(const std::string& path);
+
+// The first picture of an image file (BMP, JPEG) as 32-bit RGB, read with
+// FFmpeg; empty when it cannot be read.
+platform::PixelImage ReadImageFile(const std::string& path);
 
 // The frame number drawn into a picture by the sample tool; -1 when none.
 int FrameNumberOf(const VideoPicture& picture);

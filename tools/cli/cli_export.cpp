@@ -1,19 +1,29 @@
 // velmora-cli export: the stretch between two marks as a transport stream or an AVI file.
+#include <signal.h>
+#include <sys/stat.h>
+#include <time.h>
 #include <unistd.h>
 
 #include <cstdio>
 #include <cstdlib>
-#include <mutex>
+#include <cstring>
+
+extern "C" {
+#include <libavformat/avformat.h>
+}
 
 #include "core/find_file_path.h"
+#include "core/frame_desc.h"
+#include "core/ts_demux.h"
+#include "export/avi_file.h"
 #include "export/export_text.h"
+#include "export/segment_plan.h"
 #include "export/ts_backup.h"
 #include "tools/cli/commands.h"
+#include "tools/cli/output_file.h"
+#include "tools/common/recordings.h"
 
 namespace {
-
-constexpr const char* kUsage =
-    "Usage: velmora-cli export --from FILE:BYTE --to FILE:BYTE [--fps N] [--size WxH] OUTPUT\n";
 
 // FILE:BYTE, split at the last ':'.
 bool ParseMark(const std::string& text, MarkPoint* mark) {
@@ -33,47 +43,110 @@ bool ParsePositive(const std::string& text, int* value) {
   return *value > 0;
 }
 
+bool EndsWithNoCase(const std::string& text, const char* tail) {
+  const size_t n = std::strlen(tail);
+  return text.size() >= n && strncasecmp(text.c_str() + text.size() - n, tail, n) == 0;
+}
+
+// The seconds of video a saved file holds; < 0 when unknown. An AVI file says
+// so itself; a stream copy is counted in pictures, as each of its recordings'
+// time stamps may start again from 0.
+double SecondsOf(const std::string& path, bool avi, const std::string& recording) {
+  av_log_set_level(AV_LOG_QUIET);
+  if (avi) {
+    AVFormatContext* format = nullptr;
+    if (avformat_open_input(&format, path.c_str(), nullptr, nullptr) < 0) return -1;
+    double seconds = -1;
+    if (avformat_find_stream_info(format, nullptr) >= 0 && format->duration > 0)
+      seconds = static_cast<double>(format->duration) / AV_TIME_BASE;
+    avformat_close_input(&format);
+    return seconds;
+  }
+  int width = 0, height = 0, rate = 0;
+  if (!ProbeVideoFormat(recording, &width, &height, &rate) || rate <= 0) return -1;
+  int64_t pictures = 0;
+  DemuxFile(path, [&](TsStream stream, const uint8_t* pes, size_t len) {
+    PesHeader h;
+    size_t start = 0;
+    if (stream == TsStream::Video && ParsePesHeader(pes, len, h) &&
+        FindFrameKind(pes + h.payloadOffset, len - h.payloadOffset, &start) != kFrameNone)
+      ++pictures;
+  });
+  return static_cast<double>(pictures) / rate;
+}
+
 } // namespace
 
-int RunExport(const std::vector<std::string>& args) {
+int RunExport(const CliCommand& self, const ParsedOptions& options) {
+  const std::string program = ProgramOf(self);
   ExportRequest request;
-  bool haveFrom = false, haveTo = false;
-  for (size_t i = 0; i < args.size(); ++i) {
-    const std::string& a = args[i];
-    const bool hasValue = i + 1 < args.size();
-    if (a == "--from" && hasValue) {
-      haveFrom = ParseMark(args[++i], &request.start);
-      if (!haveFrom) return std::fprintf(stderr, "velmora-cli export: --from wants FILE:BYTE\n"), 2;
-    } else if (a == "--to" && hasValue) {
-      haveTo = ParseMark(args[++i], &request.end);
-      if (!haveTo) return std::fprintf(stderr, "velmora-cli export: --to wants FILE:BYTE\n"), 2;
-    } else if (a == "--fps" && hasValue) {
-      if (!ParsePositive(args[++i], &request.frameRate))
-        return std::fprintf(stderr, "velmora-cli export: --fps wants a positive number\n"), 2;
-    } else if (a == "--size" && hasValue) {
-      const std::string& s = args[++i];
-      size_t x = s.find('x');
-      if (x == std::string::npos || !ParsePositive(s.substr(0, x), &request.width) ||
-          !ParsePositive(s.substr(x + 1), &request.height))
-        return std::fprintf(stderr, "velmora-cli export: --size wants WIDTHxHEIGHT\n"), 2;
-    } else if (!a.empty() && a[0] == '-') {
-      std::fprintf(stderr, "velmora-cli export: unknown option '%s'\n%s", a.c_str(), kUsage);
-      return 2;
-    } else if (request.output.empty()) {
-      request.output = a;
-    } else {
-      std::fprintf(stderr, "velmora-cli export: more than one output\n%s", kUsage);
+  if (!options.Has("--from")) return UsageError(self, "--from FILE:BYTE is missing");
+  if (!options.Has("--to")) return UsageError(self, "--to FILE:BYTE is missing");
+  if (!ParseMark(options.Value("--from"), &request.start)) return UsageError(self, "--from needs FILE:BYTE");
+  if (!ParseMark(options.Value("--to"), &request.end)) return UsageError(self, "--to needs FILE:BYTE");
+  if (options.Has("--fps") && !ParsePositive(options.Value("--fps"), &request.frameRate))
+    return UsageError(self, "--fps needs a positive whole number");
+  if (options.Has("--size")) {
+    const std::string s = options.Value("--size");
+    const size_t x = s.find('x');
+    if (x == std::string::npos || !ParsePositive(s.substr(0, x), &request.width) ||
+        !ParsePositive(s.substr(x + 1), &request.height))
+      return UsageError(self, "--size needs WIDTHxHEIGHT");
+  }
+  if (options.operands.empty()) return UsageError(self, "no OUTPUT given");
+  if (options.operands.size() > 1) return UsageError(self, "more than one OUTPUT");
+  const std::string target = options.operands[0];
+  const bool overwrite = options.Has("--overwrite");
+
+  // The extension chooses the format.
+  if (!EndsWithNoCase(target, ".nts") && !EndsWithNoCase(target, ".ts") && !EndsWithNoCase(target, ".avi"))
+    return UsageError(self, target + ": unknown output type; name it .nts or .ts (the recorded stream) or .avi");
+
+  // Each mark lies inside its recording.
+  for (const auto& [option, mark] : {std::pair{"--from", &request.start}, std::pair{"--to", &request.end}}) {
+    struct stat st {};
+    if (::stat(mark->file.c_str(), &st) != 0) {
+      std::fprintf(stderr, "%s: %s: %s\n", program.c_str(), mark->file.c_str(), std::strerror(errno));
+      return 1;
+    }
+    if (!S_ISREG(st.st_mode)) {
+      std::fprintf(stderr, "%s: %s is not a recording\n", program.c_str(), mark->file.c_str());
+      return 1;
+    }
+    if (mark->position > static_cast<int64_t>(st.st_size)) {
+      std::fprintf(stderr, "%s: %s: byte %lld lies past the end of %s (%lld bytes)\n", program.c_str(), option,
+                   static_cast<long long>(mark->position), mark->file.c_str(), static_cast<long long>(st.st_size));
       return 2;
     }
   }
-  if (!haveFrom || !haveTo || request.output.empty()) {
-    std::fputs(kUsage, stderr);
+  FileId startId, endId;
+  const bool oneRecording = FileIdOf(request.start.file, &startId) && FileIdOf(request.end.file, &endId) &&
+                            startId == endId;
+  if (!oneRecording && (request.start.number < 0 || request.end.number < 0)) {
+    std::fprintf(stderr,
+                 "%s: a stretch over several recordings needs numbered recordings (NAME_0001.ts); "
+                 "%s has no number\n",
+                 program.c_str(), (request.start.number < 0 ? request.start.file : request.end.file).c_str());
     return 2;
   }
+  if (!MarksInOrder(request.start, request.end)) {
+    std::fprintf(stderr,
+                 "%s: the stretch is empty: --from must come before --to (a lower recording number, "
+                 "or the same recording and a lower byte)\n",
+                 program.c_str());
+    return 2;
+  }
+  SegmentPlan plan;
+  const bool planned = plan.Plan(request.start, request.end) == SegmentPlan::Result::Ok;
+  std::vector<std::string> inputs = {request.start.file, request.end.file};
+  for (const auto& f : plan.Files()) inputs.push_back(f.path);
+  if (!OutputFile::MayWrite(program, target, overwrite, inputs)) return 1;
 
+  OutputFile output(target);
+  request.output = output.Path();
   CTSBackup job;
   const bool showProgress = ::isatty(STDERR_FILENO) == 1;
-  bool progressShown = false; // the job's thread only, until Wait returns
+  bool progressShown = false; // the job's thread only, until it has ended
   if (showProgress) {
     job.SetProgressCallback([&progressShown](int64_t done, int64_t total) {
       const double mb = 1024.0 * 1024.0;
@@ -83,25 +156,74 @@ int RunExport(const std::vector<std::string>& args) {
       progressShown = true;
     });
   }
-  ExportStart started = job.BeginExport(request);
+
+  // SIGINT and SIGTERM stop the job: they are held back from its thread and
+  // taken here, so that a stopped export leaves no file behind.
+  sigset_t stopSignals, oldMask;
+  sigemptyset(&stopSignals);
+  sigaddset(&stopSignals, SIGINT);
+  sigaddset(&stopSignals, SIGTERM);
+  pthread_sigmask(SIG_BLOCK, &stopSignals, &oldMask);
+  const ExportStart started = job.BeginExport(request);
+  int signalled = 0;
+  if (started == ExportStart::Started) {
+    while (!job.HasEnded()) {
+      const struct timespec tick = {0, 100 * 1000 * 1000};
+      const int sig = sigtimedwait(&stopSignals, nullptr, &tick);
+      if (sig > 0) {
+        signalled = sig;
+        job.Stop();
+      }
+    }
+    job.Wait();
+  }
+  pthread_sigmask(SIG_SETMASK, &oldMask, nullptr);
+  if (progressShown) std::fputc('\n', stderr);
+
+  auto says = [&](std::string text) {
+    // The job speaks of the file it wrote, which is the target's stand-in.
+    for (size_t at; (at = text.find(output.Path())) != std::string::npos;) text.replace(at, output.Path().size(), target);
+    return text;
+  };
   if (started == ExportStart::MarksNotInOrder) {
-    std::fputs("velmora-cli export: the stretch is empty: --from must come before --to (a lower recording number, "
-               "or the same recording and a lower byte)\n",
-               stderr);
+    std::fprintf(stderr, "%s: the marks enclose no stretch of one folder's numbered recordings\n", program.c_str());
     return 2;
   }
-  if (started != ExportStart::Started) {
-    std::fprintf(stderr, "velmora-cli export: %s\n", ExportRefusalText(started, request.output, EnglishText).c_str());
+  if (started == ExportStart::EmptyStretch) {
+    std::fprintf(stderr, "%s: the stretch is empty: no block of 8192 bytes ends between --from and --to\n",
+                 program.c_str());
     return 1;
   }
-  job.Wait();
-  if (progressShown) std::fputc('\n', stderr);
-  const ExportEnd end = job.EndNotice();
-  const std::string text = ExportEndText(end, EnglishText);
-  if (end.outcome == ExportOutcome::Finished) {
-    std::printf("%s\n", text.c_str());
-    return 0;
+  if (started != ExportStart::Started) {
+    std::fprintf(stderr, "%s: %s\n", program.c_str(), says(ExportRefusalText(started, target, EnglishText)).c_str());
+    return 1;
   }
-  std::fprintf(stderr, "velmora-cli export: %s\n", text.c_str());
-  return 1;
+  if (signalled) {
+    output.Discard();
+    std::fprintf(stderr, "%s: stopped by %s; nothing was saved\n", program.c_str(), strsignal(signalled));
+    return 128 + signalled;
+  }
+  const ExportEnd end = job.EndNotice();
+  if (end.outcome == ExportOutcome::Failed || end.outcome == ExportOutcome::Stopped || !end.outputKept) {
+    output.Discard();
+    std::fprintf(stderr, "%s: %s\n", program.c_str(), says(ExportEndText(end, EnglishText)).c_str());
+    return 1;
+  }
+  std::string reason;
+  if (!output.Commit(overwrite, &reason)) {
+    std::fprintf(stderr, "%s: cannot save %s: %s\n", program.c_str(), target.c_str(), reason.c_str());
+    return 1;
+  }
+  if (end.outcome != ExportOutcome::Finished) {
+    std::fprintf(stderr, "%s: %s\n", program.c_str(), says(ExportEndText(end, EnglishText)).c_str());
+    return 1;
+  }
+  const size_t recordings = planned ? plan.Files().size() : 1;
+  const double seconds = SecondsOf(target, EndsWithNoCase(target, ".avi"), request.start.file);
+  std::string length = seconds >= 0 ? std::to_string(static_cast<int>(seconds * 10 + 0.5) / 10) + "." +
+                                          std::to_string(static_cast<int>(seconds * 10 + 0.5) % 10) + " s "
+                                    : std::string();
+  std::printf("Saved %s(%zu recording%s) to %s\n", length.c_str(), recordings, recordings == 1 ? "" : "s",
+              target.c_str());
+  return 0;
 }

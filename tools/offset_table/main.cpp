@@ -86,6 +86,10 @@ bool ReadCells(std::istream& in, const std::string& name, double& step, std::vec
 } // namespace
 
 int main(int argc, char** argv) {
+  if (argc == 2 && std::string(argv[1]) == "--version") {
+    std::printf("velmora-offset-table %s\n", VELMORA_VERSION);
+    return 0;
+  }
   if (argc < 2 || argc > 3 || std::string(argv[1]) == "--help" || std::string(argv[1]) == "-h") {
     std::cerr << kUsage;
     return argc >= 2 && (std::string(argv[1]) == "--help" || std::string(argv[1]) == "-h") ? 0 : 2;

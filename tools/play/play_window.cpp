@@ -89,10 +89,11 @@ bool PlayWindow::Play() {
   std::error_code ec;
   if (std::filesystem::is_directory(options_.path, ec)) {
     CFindFilePath folder;
+    folder.ListSavedSegments(true);
     folder.ScanNow(options_.path + "/");
     std::vector<RecordingEntry> list = folder.Entries();
     if (list.empty()) {
-      std::fprintf(stderr, "velmora-play: no recordings (*.ts) in %s\n", options_.path.c_str());
+      std::fprintf(stderr, "velmora-play: no recordings (*.ts, *.nts) in %s\n", options_.path.c_str());
       channel_.reset();
       return false;
     }
@@ -240,11 +241,11 @@ bool PlayWindow::Command(int key, Qt::KeyboardModifiers) {
     break;
   case Qt::Key_I:
     c.MarkIn();
-    Note(QString("Mark In at byte %1").arg(c.MarkInPos()));
+    Note(QString("Mark In at byte %1").arg(c.MarkInPoint().position));
     break;
   case Qt::Key_O:
     c.MarkOut();
-    Note(QString("Mark Out at byte %1").arg(c.MarkOutPos()));
+    Note(QString("Mark Out at byte %1").arg(c.MarkOutPoint().position));
     break;
   case Qt::Key_S: {
     const AppSettings& s = Settings();

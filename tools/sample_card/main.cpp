@@ -40,6 +40,7 @@ void Usage(FILE* to) {
       "  --seed N                  seed of the GPS route (0-4294967295, default %u)\n"
       "  --quiet                   print nothing on success\n"
       "  --help                    show this text\n"
+      "  --version                 show the version\n"
       "\n"
       "The same arguments give the same bytes. Each file's last-write time is its end\n"
       "on the camera clock (start + length). Exit status: 0 done, 1 failed, 2 bad arguments.\n",
@@ -122,6 +123,9 @@ int main(int argc, char** argv) {
     };
     if (arg == "--help" || arg == "-h") {
       Usage(stdout);
+      return 0;
+    } else if (arg == "--version") {
+      std::printf("velmora-sample-card %s\n", VELMORA_VERSION);
       return 0;
     } else if (arg == "--out") {
       o.out = needValue();

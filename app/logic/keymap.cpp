@@ -1,0 +1,28 @@
+#include "app/logic/keymap.h"
+
+std::optional<PlayerCommand> CommandForKey(int key, uint32_t modifiers) {
+  const uint32_t mods = modifiers & (keys::kShift | keys::kControl);
+  // Characters typed with Shift ('<', '>') come with the Shift bit set.
+  const bool shifted = key == keys::kLess || key == keys::kGreater;
+  for (const auto& b : kKeyBindings) {
+    if (b.key != key) continue;
+    if (b.modifiers == mods || (shifted && b.modifiers == (mods & ~keys::kShift))) return b.command;
+  }
+  return std::nullopt;
+}
+
+std::string KeysForControl(int control) {
+  std::string out;
+  if (control == 0) return out;
+  for (const auto& b : kKeyBindings) {
+    if (b.control != control) continue;
+    if (!out.empty()) out += ", ";
+    out += b.name;
+  }
+  return out;
+}
+
+std::string TooltipWithKeys(const std::string& text, int control) {
+  const std::string k = KeysForControl(control);
+  return k.empty() ? text : text + " (" + k + ")";
+}
