@@ -8,9 +8,12 @@ here=$(cd "$(dirname "$0")/.." && pwd)
 "$here/scripts/setup-deps.sh"
 jobs=$(nproc)
 
+# A test that fails is run again once: on a loaded two-core machine a few of the
+# threaded tests still miss a deadline now and then (ctest names every retry).
 run_ctest() { # DIR [ctest args...]
   local dir=$1; shift
-  (cd "$dir" && xvfb-run -a -s "-screen 0 1920x1080x24" ctest --output-on-failure -j "$jobs" "$@")
+  (cd "$dir" && xvfb-run -a -s "-screen 0 1920x1080x24" \
+    ctest --output-on-failure -j "$jobs" --repeat until-pass:2 "$@")
 }
 
 "$here/scripts/build.sh" "$here/build"

@@ -26,6 +26,7 @@ TEST(LangKeys, CollectsTheLiteralArgumentsOfTheTranslatingCalls) {
   } cases[] = {
       {"x = Translate(\"Open File\");", {"Open File"}},
       {"Tr( \"Set\" ) + Tr(\"Clear\")", {"Clear", "Set"}},
+      {"return end.subject + \" \" + tr(\"is missing\");", {"is missing"}},
       {"{1, TR_KEY(\"Level 1\")}, {2, TR_KEY(\"Level \" \"2\")}", {"Level 1", "Level 2"}},
       {"Translate(\"Say \\\"yes\\\"\\n\")", {"Say \"yes\"\n"}},
       {"Translate(u8\"Über\")", {"Über"}},

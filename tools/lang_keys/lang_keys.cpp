@@ -120,7 +120,8 @@ std::string ReadAll(const std::string& path) {
 void CollectKeys(const std::string& source, const std::string& fileName, KeyUses* keys) {
   const std::vector<Token> t = Tokenize(source);
   for (size_t i = 0; i + 3 < t.size(); ++i) {
-    if (t[i].kind != Token::Ident || (t[i].text != "Translate" && t[i].text != "Tr" && t[i].text != "TR_KEY"))
+    if (t[i].kind != Token::Ident ||
+        (t[i].text != "Translate" && t[i].text != "Tr" && t[i].text != "tr" && t[i].text != "TR_KEY"))
       continue;
     if (i > 0 && t[i - 1].kind == Token::Punct && t[i - 1].text == ".") continue; // obj.Tr(...): another Tr
     if (t[i + 1].text != "(" || t[i + 2].kind != Token::String) continue;

@@ -11,7 +11,7 @@ namespace langkeys {
 using KeyUses = std::map<std::string, std::vector<std::string>>;
 
 // The keys in one C++ source text: the string literal arguments of Translate(...),
-// Tr(...) and TR_KEY(...) (adjacent literals joined, escapes decoded); comments,
+// Tr(...), tr(...) (a translating function handed in) and TR_KEY(...) (adjacent literals joined, escapes decoded); comments,
 // character literals and other strings are skipped. fileName names the uses.
 void CollectKeys(const std::string& source, const std::string& fileName, KeyUses* keys);
 
