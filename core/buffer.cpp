@@ -1,5 +1,6 @@
 #include "core/buffer.h"
 
+#include <algorithm>
 #include <mutex>
 #include <new>
 
@@ -12,23 +13,51 @@ CBuffer::CBuffer(int slotCount) : slotCount_(slotCount) {
 
 CBuffer::~CBuffer() { Release(); }
 
-bool CBuffer::Init(int32_t capacity, uint32_t largestFrame, int blockingMode) {
+bool CBuffer::Init(int32_t capacity, uint32_t largestFrame, int blockingMode, uint32_t largestLimit) {
   if (capacity <= 0 || largestFrame == 0 || largestFrame > static_cast<uint32_t>(capacity)) return false;
-  if (!ring_ || capacity_ < capacity) {
+  largestLimit = std::max(largestLimit, largestFrame);
+  const int64_t reserve = std::max<int64_t>(capacity, int64_t{kGrowthFrames} * largestLimit);
+  if (reserve > INT32_MAX) return false;
+  if (!ring_ || reserved_ < reserve) {
     ring_.reset();
-    ring_.reset(new (std::nothrow) uint8_t[static_cast<size_t>(capacity)]);
+    reserved_ = 0;
+    // Not written here: the pages beyond the ring in use are never touched.
+    ring_.reset(new (std::nothrow) uint8_t[static_cast<size_t>(reserve)]);
     if (!ring_) {
       capacity_ = 0;
       return false;
     }
-    capacity_ = capacity;
+    reserved_ = reserve;
   }
+  capacity_ = capacity;
+  largestLimit_ = largestLimit;
   if (blockingMode == 1) roomEvent_.Reset();
   blockingMode_ = blockingMode;
   largestFrame_ = largestFrame;
   queuedBytes_ = 0;
   head_ = count_ = 0;
   return true;
+}
+
+CBuffer::Growth CBuffer::Grow(size_t size, FrameDesc& d) {
+  if (size <= largestFrame_) return Growth::Done;
+  uint8_t* const base = ring_.get();
+  if (!base || !d.pData || size > largestLimit_) return Growth::Never;
+  uint64_t largest = largestFrame_;
+  while (largest < size) largest *= 2;
+  largest = std::min<uint64_t>(largest, largestLimit_);
+  const size_t at = static_cast<size_t>(d.pData - base);
+  // The ring's new end leaves the new largest frame room after the write position.
+  const int64_t capacity =
+      std::min<int64_t>(reserved_, std::max<int64_t>({int64_t{kGrowthFrames} * static_cast<int64_t>(largest),
+                                                      capacity_, static_cast<int64_t>(at + largest)}));
+  if (static_cast<int64_t>(at + largest) > capacity) return Growth::Never;
+  // Waiting frames lie between the frame in use and the write position; while
+  // the writer is behind the frame in use, its room ends at that frame.
+  if (count_ > 0 && static_cast<size_t>(At(0).pData - base) > at) return Growth::Later;
+  capacity_ = static_cast<int32_t>(capacity);
+  largestFrame_ = static_cast<uint32_t>(largest);
+  return Growth::Done;
 }
 
 void CBuffer::Release() {
@@ -174,6 +203,11 @@ bool CLockedBuffer::Pop(FrameDesc& d) {
 bool CLockedBuffer::IsFullLocked() {
   std::lock_guard lock(*this);
   return IsFull();
+}
+
+CBuffer::Growth CLockedBuffer::Grow(size_t size, FrameDesc& d) {
+  std::lock_guard lock(*this);
+  return CBuffer::Grow(size, d);
 }
 
 int CLockedBuffer::LockedCount() {

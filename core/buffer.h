@@ -27,8 +27,20 @@ public:
   CBuffer& operator=(const CBuffer&) = delete;
 
   // Reserves the ring (reusing one that is large enough), sets the largest
-  // frame and the blocking mode, and empties the queue.
-  virtual bool Init(int32_t capacity, uint32_t largestFrame, int blockingMode);
+  // frame and the blocking mode, and empties the queue. With a largest-frame
+  // limit above the largest frame, room is reserved for the ring to grow to
+  // kGrowthFrames frames of that limit (Grow); only the part in use is touched.
+  virtual bool Init(int32_t capacity, uint32_t largestFrame, int blockingMode, uint32_t largestLimit = 0);
+
+  // Growing for a frame of `size` bytes, larger than the largest frame: the
+  // largest frame doubles until it holds it and the ring becomes at least
+  // kGrowthFrames of them, within the reserved room. The producer's working
+  // descriptor keeps its write position. Later: the producer's position lies
+  // behind the frame in use (the ring has wrapped), try again once the consumer
+  // has moved on; Never: the frame is over the limit.
+  enum class Growth { Done, Later, Never };
+  static constexpr int kGrowthFrames = 8;
+  virtual Growth Grow(size_t size, FrameDesc& d);
   // Blocking off; a producer waiting for room wakes up.
   virtual void Release();
   // Drops every waiting frame (the frame in use stays protected) and gives the
@@ -77,6 +89,8 @@ private:
   int32_t capacity_ = 0;
   int32_t queuedBytes_ = 0;
   uint32_t largestFrame_ = 0;
+  uint32_t largestLimit_ = 0;
+  int64_t reserved_ = 0; // bytes of the ring's region
   // The descriptor list: a circular array, so that queuing never allocates.
   std::vector<FrameDesc> list_;
   int head_ = 0;
@@ -92,6 +106,7 @@ public:
   // Takes the next frame, and wakes the producer when that left room.
   bool Pop(FrameDesc& d) override;
   bool IsFullLocked() override;
+  Growth Grow(size_t size, FrameDesc& d) override;
   int LockedCount();
 
 protected:

@@ -89,6 +89,17 @@ void CFindFilePath::Append(const RecordingEntry& entry) {
   entries_.push_back(entry);
 }
 
+std::string CFindFilePath::ListNeighbour(const std::string& path, int delta) const {
+  std::lock_guard lock(mutex_);
+  for (size_t i = 0; i < entries_.size(); ++i) {
+    if (entries_[i].path != path) continue;
+    const auto j = static_cast<ptrdiff_t>(i) + delta;
+    if (j < 0 || j >= static_cast<ptrdiff_t>(entries_.size())) return {};
+    return entries_[static_cast<size_t>(j)].path;
+  }
+  return {};
+}
+
 void CFindFilePath::Clear() {
   std::lock_guard lock(mutex_);
   entries_.clear();

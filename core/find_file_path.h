@@ -43,6 +43,10 @@ public:
   void Append(const RecordingEntry& entry);
   void Clear();
 
+  // The entry delta places after (before) the one with this path in the list;
+  // "" when the path is not listed or the list ends there.
+  std::string ListNeighbour(const std::string& path, int delta) const;
+
   // The number between the last '_' and the last '.' of the path; -1 when
   // there is none or it is not all decimal digits.
   static int FileNumber(const std::string& path);

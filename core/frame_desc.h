@@ -7,6 +7,10 @@ constexpr int kFrameKey = 17;   // H.264 key frame
 constexpr int kFrameOther = 18; // any other H.264 frame
 constexpr int kFrameAudio = 35; // AAC frames with ADTS headers
 
+// Video codecs carried in FrameDesc::nCodec.
+constexpr int kCodecH264 = 0;
+constexpr int kCodecH265 = 1;
+
 // The description of one queued frame. Copied by value into and out of the
 // queues; pData points into the queue's ring (or, for a producer's working
 // descriptor, at the position where the next frame is to be written).
@@ -26,4 +30,5 @@ struct FrameDesc {
   int64_t nPts = -1;
   int32_t nFile = 0;
   uint32_t nGeneration = 0;
+  int32_t nCodec = kCodecH264; // video frames: the codec to decode them with
 };

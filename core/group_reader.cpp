@@ -58,13 +58,13 @@ void WalkVideo(TsFile& file, TsDemux& demux, int64_t from, OnUnit&& onUnit) {
 }
 
 // An access unit as the reader would queue it: from the start code that decides its kind.
-bool MakeUnit(int64_t pos, const uint8_t* pes, size_t len, AccessUnit& unit) {
+bool MakeUnit(int64_t pos, const uint8_t* pes, size_t len, int codec, AccessUnit& unit) {
   PesHeader h;
   if (!ParsePesHeader(pes, len, h)) return false;
   const uint8_t* es = pes + h.payloadOffset;
   const size_t esSize = len - h.payloadOffset;
   size_t start = 0;
-  const int kind = FindFrameKind(es, esSize, &start);
+  const int kind = FindFrameKind(es, esSize, &start, codec);
   if (kind == kFrameNone) return false;
   unit.pos = pos;
   unit.pts = h.hasPts ? std::llround(h.pts * 90000.0) : -1;
@@ -79,7 +79,7 @@ bool ReadGroup(TsFile& file, TsDemux& demux, int64_t from, int64_t before, Pictu
   out = PictureGroup{};
   WalkVideo(file, demux, from, [&](int64_t pos, const uint8_t* pes, size_t len) {
     AccessUnit unit;
-    if (!MakeUnit(pos, pes, len, unit)) return true;
+    if (!MakeUnit(pos, pes, len, demux.Pids().videoCodec, unit)) return true;
     if (unit.key) {
       const bool starts = before < 0 ? out.keyPos < 0 : pos < before;
       if (!starts) {

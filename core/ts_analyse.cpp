@@ -1,14 +1,26 @@
 #include "core/ts_analyse.h"
 
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <cmath>
+#include <cerrno>
 #include <cstring>
 
 #include "core/find_file_path.h"
 #include "core/messages.h"
 #include "core/my_thread.h"
+#include "core/recording_fault.h"
 #include "core/telemetry_mailbox.h"
 #include "platform/clock.h"
+
+namespace {
+
+// A recording shows its program tables within its first bytes; a file
+// without them this far in is not a transport stream.
+constexpr int64_t kTablesWithin = 16 << 20;
+
+} // namespace
 
 CTSAnalyse::CTSAnalyse(const ReaderLinks& links) : links_(links) {
   if (!links_.files) links_.files = &ownFiles_;
@@ -19,6 +31,7 @@ CTSAnalyse::~CTSAnalyse() { Stop(); }
 bool CTSAnalyse::Start(const std::string& path) {
   SetCurrentPath(path);
   if (thread_.joinable()) Stop();
+  faults_ = kFaultNone;
   OpenFile(direction_);
   return StartThread(thread_, running_, [this] {
     Run();
@@ -36,10 +49,20 @@ void CTSAnalyse::Stop() {
 }
 
 bool CTSAnalyse::OpenFile(int direction) {
-  bool ok = file_.Open(GetCurFile(), direction == 1);
+  const std::string path = GetCurFile();
+  bool ok = file_.Open(path, direction == 1);
   fileSize_ = file_.Size();
   position_ = file_.Position();
+  struct stat st {};
+  const bool missing = !ok && ::stat(path.c_str(), &st) != 0 && errno == ENOENT;
+  SetFault(kFaultMissingFile, missing);
+  SetFault(kFaultCannotOpen, !ok && !missing);
   return ok;
+}
+
+void CTSAnalyse::SetFault(int fault, bool on) {
+  if (on) faults_.fetch_or(fault, std::memory_order_acq_rel);
+  else faults_.fetch_and(~fault, std::memory_order_acq_rel);
 }
 
 void CTSAnalyse::CloseFile() {
@@ -112,6 +135,7 @@ void CTSAnalyse::BeginReading() {
   rateMeasured_ = false;
   rateCounter_ = -1;
   rateSpan_ = 30;
+  tablesSeen_ = 0;
   videoQueue_->Flush(&videoDesc_);
   audioQueue_->Flush(&audioDesc_);
 }
@@ -183,15 +207,24 @@ void CTSAnalyse::TakeJump() {
 
 void CTSAnalyse::ReadForwardBlock() {
   if (file_.FillForward() == 0) {
+    // A whole file read without program tables is no transport stream.
+    if (file_.IsOpen() && !demux_->StreamsKnown()) SetFault(kFaultNotTransportStream, true);
     // The end of the recording: the next one follows without a flush, so
     // playback runs on without a gap; when there is none, wait for one.
     if (!NextFile()) platform::CurrentClock().WaitFor(wake_, 100);
     return;
   }
   position_ = file_.Position();
+  if (position_ > kTablesWithin && !demux_->StreamsKnown()) SetFault(kFaultNotTransportStream, true);
   if (framesToSkip_ <= 0) platform::PostTo(links_.panel, WM_TS_PROGRESS, static_cast<uintptr_t>(ProgressPermille()));
   file_.WalkForward([this](const uint8_t* p) { return HandlePacket(p); },
                     [this] { return running_.load(std::memory_order_relaxed) && !DirectionRequested(); });
+  if (rewind_) {
+    rewind_ = false;
+    file_.SeekTo(0);
+    position_ = 0;
+    Drop();
+  }
 }
 
 void CTSAnalyse::ReadBackwardBlock() {
@@ -233,9 +266,29 @@ bool CTSAnalyse::HandlePacket(const uint8_t* packet) {
       videoPesFile_ = fileSerial_;
     }
   }
-  if (!streamsKnown_.load(std::memory_order_relaxed) && demux_->StreamsKnown())
-    streamsKnown_.store(true, std::memory_order_release);
+  if (tablesSeen_ != demux_->TablesLearnt()) {
+    const bool first = tablesSeen_ == 0;
+    TablesMaybeLearnt();
+    // Damaged tables at the start were passed over and a later copy was
+    // used: the packets before it are read again, now that the streams are known.
+    if (first && demux_->RejectedTables() > 0) {
+      rewind_ = true;
+      return false;
+    }
+  }
   return true;
+}
+
+// The tables of the open recording have been learnt: its video codec, and
+// whether its video and sound can be played.
+void CTSAnalyse::TablesMaybeLearnt() {
+  tablesSeen_ = demux_->TablesLearnt();
+  const StreamPids& pids = demux_->Pids();
+  videoCodec_ = pids.videoCodec;
+  SetFault(kFaultNotTransportStream, false);
+  SetFault(kFaultVideoNotSupported, pids.video < 0);
+  SetFault(kFaultSoundNotSupported, pids.audio < 0 && pids.otherAudio);
+  if (!streamsKnown_.load(std::memory_order_relaxed)) streamsKnown_.store(true, std::memory_order_release);
 }
 
 // Reverse reading: only video is assembled, from the end of the buffer
@@ -243,16 +296,17 @@ bool CTSAnalyse::HandlePacket(const uint8_t* packet) {
 bool CTSAnalyse::HandleReversePacket(const uint8_t* packet) {
   TsPacket p;
   if (!ParseTsPacket(packet, p)) return true;
-  if (!demux_->StreamsKnown()) {
-    if (demux_->LearnTables(p)) streamsKnown_.store(true, std::memory_order_release);
-    return true;
+  if (demux_->Learning()) {
+    const bool known = demux_->LearnTables(p);
+    if (tablesSeen_ != demux_->TablesLearnt()) TablesMaybeLearnt();
+    if (!known) return true;
   }
   if (p.pid != demux_->Pids().video) return true;
   uint8_t* buf = demux_->VideoBuffer();
   const auto len = static_cast<size_t>(p.payloadLength);
-  if (reverseCount_ + len <= TsDemux::kPesCapacity) {
+  if (reverseCount_ + len <= TsDemux::kVideoPesCapacity) {
     reverseCount_ += len;
-    std::memcpy(buf + TsDemux::kPesCapacity - reverseCount_, p.payload, len);
+    std::memcpy(buf + TsDemux::kVideoPesCapacity - reverseCount_, p.payload, len);
   }
   if (!p.unitStart) return true;
   if (!reverseTailSeen_) {
@@ -260,7 +314,7 @@ bool CTSAnalyse::HandleReversePacket(const uint8_t* packet) {
     // lies beyond where reading began, so it is not a whole frame.
     reverseTailSeen_ = true;
   } else {
-    std::memmove(buf, buf + TsDemux::kPesCapacity - reverseCount_, reverseCount_);
+    std::memmove(buf, buf + TsDemux::kVideoPesCapacity - reverseCount_, reverseCount_);
     if (CutVideo(buf, reverseCount_, true, file_.OffsetOf(packet), fileSerial_)) {
       Drop();
       return false; // the rest of this block is not read
@@ -274,33 +328,23 @@ bool CTSAnalyse::CutVideo(const uint8_t* pes, size_t len, bool keyOnly, int64_t 
   PesHeader h;
   if (!ParsePesHeader(pes, len, h)) return false;
 
-  if (!rateMeasured_ && h.hasPts) {
-    if (rateCounter_ == 0) firstPts_ = h.pts;
-    if (rateCounter_ == rateSpan_) {
-      lastPts_ = h.pts;
-      double span = lastPts_ - firstPts_;
-      int rate = span > 0 ? static_cast<int>(1.0 / (span / rateSpan_) + 0.999) : 0;
-      rateMeasured_ = true;
-      nominalRate_ = rate >= 45 ? 60 : 30;
-    }
-    ++rateCounter_;
-  }
+  const bool reverse = direction_.load(std::memory_order_relaxed) == 1;
+  if (!rateMeasured_ && h.hasPts && !reverse) MeasureRate(h);
 
   size_t start = 0;
   const uint8_t* es = pes + h.payloadOffset;
   const size_t esSize = len - h.payloadOffset;
-  const int kind = FindFrameKind(es, esSize, &start);
+  const int kind = FindFrameKind(es, esSize, &start, videoCodec_);
   const int permille = ProgressPermille();
   if (kind == kFrameNone || DirectionRequested()) return false;
   const bool key = kind == kFrameKey;
   if (keyOnly && !key) return false;
-  const bool reverse = direction_.load(std::memory_order_relaxed) == 1;
   if (!reverse && framesToSkip_.load() > 0) {
     if (key) --framesToSkip_;
     if (framesToSkip_.load() > 0) return key;
   }
   const size_t size = esSize - start;
-  if (size > videoQueue_->LargestFrame()) return key;
+  if (size > videoQueue_->LargestFrame() && !GrowVideoQueue(size)) return key;
 
   std::memcpy(videoDesc_.pData, es + start, size);
   int speed = links_.state->speedCode.load(std::memory_order_relaxed);
@@ -315,8 +359,36 @@ bool CTSAnalyse::CutVideo(const uint8_t* pes, size_t len, bool keyOnly, int64_t 
   videoDesc_.nPts = h.hasPts ? std::llround(h.pts * 90000.0) : -1;
   videoDesc_.nFile = file;
   videoDesc_.nGeneration = generation_;
+  videoDesc_.nCodec = videoCodec_;
   videoQueue_->Push(videoDesc_);
   return key;
+}
+
+// The rate is measured from the decoding stamps (which go up one interval per
+// frame, B-frames or not): a first estimate after four intervals, so that the
+// opening second is not shown at a guessed rate, then the rate over thirty.
+void CTSAnalyse::MeasureRate(const PesHeader& h) {
+  constexpr int kFirstSpan = 4;
+  const double stamp = h.dts > 0.0001 ? h.dts : h.pts;
+  if (rateCounter_ == 0) firstPts_ = stamp;
+  if (rateCounter_ == kFirstSpan || rateCounter_ == rateSpan_) {
+    lastPts_ = stamp;
+    const int rate = NominalRateOf(lastPts_ - firstPts_, rateCounter_);
+    if (rate > 0) nominalRate_ = rate;
+    if (rateCounter_ == rateSpan_) rateMeasured_ = true;
+  }
+  ++rateCounter_;
+}
+
+bool CTSAnalyse::GrowVideoQueue(size_t size) {
+  while (running_.load(std::memory_order_relaxed) && !DirectionRequested()) {
+    switch (videoQueue_->Grow(size, videoDesc_)) {
+      case CBuffer::Growth::Done: return true;
+      case CBuffer::Growth::Never: return false;
+      case CBuffer::Growth::Later: platform::SleepMs(2); break;
+    }
+  }
+  return false;
 }
 
 void CTSAnalyse::CutAudio(const uint8_t* pes, size_t len) {
@@ -373,17 +445,27 @@ void CTSAnalyse::Restarted() {
 bool CTSAnalyse::SwitchTo(const std::string& path) {
   rateMeasured_ = false;
   rateCounter_ = -1;
+  // Each recording is read by its own tables (the ones known so far serve
+  // until they are found); its faults are its own.
+  if (demux_) demux_->RelearnTables();
+  faults_ = kFaultNone;
   SetCurrentPath(path);
   OpenFile(direction_);
   return true;
 }
 
+std::string CTSAnalyse::NeighbourOf(const std::string& path, int delta) const {
+  // Recordings without a number are linked by their places in the list.
+  if (CFindFilePath::FileNumber(path) < 0) return links_.list ? links_.list->ListNeighbour(path, delta) : std::string();
+  return delta < 0 ? CFindFilePath::PrevPath(path) : CFindFilePath::NextPath(path);
+}
+
 bool CTSAnalyse::PrevFile() {
-  std::string path = CFindFilePath::PrevPath(GetCurFile());
+  std::string path = NeighbourOf(GetCurFile(), -1);
   return !path.empty() && SwitchTo(path);
 }
 
 bool CTSAnalyse::NextFile() {
-  std::string path = CFindFilePath::NextPath(GetCurFile());
+  std::string path = NeighbourOf(GetCurFile(), +1);
   return !path.empty() && SwitchTo(path);
 }

@@ -17,6 +17,7 @@
 #include "platform/message_target.h"
 
 class TelemetryMailbox;
+class CFindFilePath;
 
 // Where the reader's output and messages go.
 struct ReaderLinks {
@@ -25,6 +26,9 @@ struct ReaderLinks {
   platform::MessageTarget* mainWindow = nullptr; // WM_TS_TELEMETRY, WM_TS_FILECHANGE
   TelemetryMailbox* mailbox = nullptr;
   PlaybackFiles* files = nullptr;         // serials of the recordings read; jumps (the reader's own when null)
+  // The recording list: after (before) a recording without a number come the
+  // next (previous) entries of this list. Null: such a recording has no neighbours.
+  const CFindFilePath* list = nullptr;
 };
 
 // Seek request values besides byte positions.
@@ -66,6 +70,8 @@ public:
   int Direction() const { return direction_.load(std::memory_order_relaxed); }
   bool StreamsKnown() const { return streamsKnown_.load(std::memory_order_acquire); }
   int NominalFrameRate() const { return nominalRate_.load(std::memory_order_relaxed); }
+  // What keeps the open recording from playing whole (RecordingFault bits).
+  int Faults() const { return faults_.load(std::memory_order_acquire); }
 
 protected:
   virtual bool OpenFile(int direction);
@@ -93,10 +99,17 @@ private:
   void Drop();
   void Restarted(); // clears the telemetry flag and tells the main window
   bool SwitchTo(const std::string& path);
+  std::string NeighbourOf(const std::string& path, int delta) const;
   bool PrevFile();
   bool NextFile();
   void SetCurrentPath(const std::string& path);
   int ProgressPermille() const;
+  // Makes room in the video queue for a frame larger than its largest frame;
+  // waits while the ring cannot grow yet. False when the frame cannot be queued.
+  bool GrowVideoQueue(size_t size);
+  void MeasureRate(const PesHeader& h);
+  void TablesMaybeLearnt();
+  void SetFault(int fault, bool on);
   bool DirectionRequested() const { return directionRequest_.load(std::memory_order_acquire); }
 
   ReaderLinks links_;
@@ -123,6 +136,7 @@ private:
   std::atomic<int64_t> position_{0};
   std::atomic<int64_t> fileSize_{0};
   std::atomic<int> nominalRate_{30};
+  std::atomic<int> faults_{0};
   mutable std::mutex pathMutex_;
   std::string currentPath_;
   int fileSerial_ = 0;       // of the current path; written before the thread starts, then by it
@@ -140,4 +154,7 @@ private:
   int rateCounter_ = -1;
   int rateSpan_ = 30;
   double firstPts_ = 0, lastPts_ = 0;
+  int tablesSeen_ = 0;   // the demultiplexer's TablesLearnt() last taken
+  int videoCodec_ = 0;   // of the open recording's video
+  bool rewind_ = false;  // read the recording again from its start
 };

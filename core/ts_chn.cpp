@@ -15,7 +15,8 @@ CTSChn::CTSChn(const ChannelLinks& links) : links_(links) {
   audioQueue_ = std::make_unique<CABuffer2>(kAudioSlots);
   audioThread_ = MakeAudioThread(AudioLinks{&state, audioQueue_.get(), links_.amplification});
   list_ = std::make_unique<CFindFilePath>();
-  reader_ = std::make_unique<CTSAnalyse>(ReaderLinks{&state, links_.panel, links_.mainWindow, links_.mailbox, &files_});
+  reader_ = std::make_unique<CTSAnalyse>(
+      ReaderLinks{&state, links_.panel, links_.mainWindow, links_.mailbox, &files_, list_.get()});
   reader_->SetQueues(videoQueue_.get(), audioQueue_.get());
 }
 
@@ -38,7 +39,7 @@ void CTSChn::Open(VideoTarget* window, const std::string& path) {
 
 bool CTSChn::Start(const std::vector<RecordingEntry>* list) {
   videoQueue_->SetGopState(CVBuffer2::kGopWaiting);
-  bool ok = videoQueue_->Init(kVideoRing, kVideoLargest, 1) && audioQueue_->Init(kAudioRing, kAudioLargest, 1) &&
+  bool ok = videoQueue_->Init(kVideoRing, kVideoLargest, 1, kVideoLargestLimit) && audioQueue_->Init(kAudioRing, kAudioLargest, 1) &&
             videoThread_->Start() && audioThread_->Start();
   if (!ok) {
     Stop();

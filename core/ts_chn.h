@@ -41,6 +41,8 @@ public:
   static constexpr int kAudioSlots = 15;
   static constexpr int32_t kVideoRing = 2 * 1024 * 1024;
   static constexpr uint32_t kVideoLargest = 512 * 1024;
+  // The video ring grows for larger frames (high bit rate key frames), up to this.
+  static constexpr uint32_t kVideoLargestLimit = 8 * 1024 * 1024;
   static constexpr int32_t kAudioRing = 128 * 1024;
   static constexpr uint32_t kAudioLargest = 16 * 1024;
 
@@ -70,6 +72,8 @@ public:
   // Plays the recording that covers local time t; 1 when the reader switches.
   int PlayAtTime(int64_t t);
   std::string GetCurFile() const;
+  // What keeps the playing recording from playing whole (RecordingFault bits).
+  int Faults() const { return reader_->Faults(); }
 
   // Marks the reader's recording and position; Mark In clears Mark Out's
   // number and position (not its path).

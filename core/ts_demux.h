@@ -16,17 +16,31 @@ enum class TsStream { Video, Audio, Telemetry };
 
 class TsDemux {
 public:
+  // Video PES packets up to 8 MiB (key frames of high bit rate recordings
+  // reach 1.5 MB); sound and telemetry up to 1 MiB. A buffer's pages are only
+  // touched as far as its packets reach.
+  static constexpr size_t kVideoPesCapacity = 8 << 20;
   static constexpr size_t kPesCapacity = 1 << 20;
 
   TsDemux();
 
-  // Offers one packet to the program tables while the streams are unknown.
-  // Returns whether they are known now.
+  // Offers one packet to the program tables while the streams are unknown (or
+  // being learnt again). A table whose CRC does not match is passed over and
+  // the next copy is used. Returns whether the streams are known now.
   bool LearnTables(const TsPacket& p);
   bool StreamsKnown() const { return known_; }
+  // The tables are still to be learnt (or learnt again).
+  bool Learning() const { return !known_ || relearn_; }
   const StreamPids& Pids() const { return pids_; }
   // Forgets the program tables (a new stream layout is learnt).
   void ForgetTables();
+  // Learns the tables again from the next good ones (another file has been
+  // opened), going on with the streams known so far until then.
+  void RelearnTables();
+  // Goes up by one each time the tables have been learnt.
+  int TablesLearnt() const { return learnt_; }
+  // Damaged tables passed over so far.
+  int RejectedTables() const { return rejected_; }
 
   // Feeds one packet: learns the tables first, then reassembles the three
   // streams (audio and telemetry only when wanted). onPes(TsStream, const
@@ -44,7 +58,12 @@ public:
   uint8_t* VideoBuffer() { return buffers_[0].get(); }
 
 private:
+  static size_t Capacity(int which) { return which == 0 ? kVideoPesCapacity : kPesCapacity; }
+
   bool known_ = false;
+  bool relearn_ = false;
+  int learnt_ = 0;
+  int rejected_ = 0;
   StreamPids pids_;
   std::vector<ProgramEntry> programs_;
   std::vector<StreamEntry> streams_;
@@ -56,7 +75,7 @@ template <typename OnPes>
 void TsDemux::Feed(const uint8_t* packet, OnPes&& onPes, bool wantAudioAndTelemetry) {
   TsPacket p;
   if (!ParseTsPacket(packet, p)) return;
-  if (!known_ && !LearnTables(p)) return;
+  if (Learning() && !LearnTables(p)) return;
   int which;
   if (p.pid == pids_.video) which = 0;
   else if (!wantAudioAndTelemetry) return;
@@ -69,7 +88,7 @@ void TsDemux::Feed(const uint8_t* packet, OnPes&& onPes, bool wantAudioAndTeleme
     counts_[which] = 0;
   }
   const auto len = static_cast<size_t>(p.payloadLength);
-  if (counts_[which] + len <= kPesCapacity) { // a payload that would overflow is not appended
+  if (counts_[which] + len <= Capacity(which)) { // a payload that would overflow is not appended
     std::memcpy(buf + counts_[which], p.payload, len);
     counts_[which] += len;
   }

@@ -1,5 +1,6 @@
 #include "export/avi_file.h"
 
+#include "core/frame_desc.h"
 #include "core/ts_demux.h"
 #include "core/ts_file.h"
 
@@ -44,7 +45,7 @@ void CAviFile::Free() {
   context_ = nullptr;
 }
 
-bool CAviFile::Create(const std::string& path, int width, int height, int frameRate) {
+bool CAviFile::Create(const std::string& path, int width, int height, int frameRate, int codec) {
   if (IsOpen()) Abandon();
   videoFrames_ = audioSamples_ = 0;
   failed_ = false;
@@ -56,8 +57,8 @@ bool CAviFile::Create(const std::string& path, int width, int height, int frameR
   int ret = avformat_alloc_output_context2(&context_, nullptr, "avi", path.c_str());
   if (ret < 0 || !context_) return Fail("no AVI muxer", ret < 0 ? ret : AVERROR_MUXER_NOT_FOUND);
 
-  // Video: H.264 as it is; the muxer writes one four-character code for the
-  // stream handler and the bitmap header's compression alike.
+  // Video: H.264 or H.265 as it is; the muxer writes one four-character code
+  // for the stream handler and the bitmap header's compression alike.
   AVStream* video = avformat_new_stream(context_, nullptr);
   AVStream* audio = video ? avformat_new_stream(context_, nullptr) : nullptr;
   if (!audio) {
@@ -66,8 +67,8 @@ bool CAviFile::Create(const std::string& path, int width, int height, int frameR
   }
   AVCodecParameters* v = video->codecpar;
   v->codec_type = AVMEDIA_TYPE_VIDEO;
-  v->codec_id = AV_CODEC_ID_H264;
-  v->codec_tag = MKTAG('X', '2', '6', '4');
+  v->codec_id = codec == kCodecH265 ? AV_CODEC_ID_HEVC : AV_CODEC_ID_H264;
+  v->codec_tag = codec == kCodecH265 ? MKTAG('H', 'E', 'V', 'C') : MKTAG('X', '2', '6', '4');
   v->width = width;
   v->height = height;
   v->bits_per_coded_sample = 24;
@@ -158,19 +159,13 @@ void CAviFile::Abandon() {
   failed_ = true;
 }
 
-bool ProbeVideoFormat(const std::string& path, int* width, int* height, int* frameRate) {
-  // The picture size from the first sequence parameter set (libavcodec's H.264
-  // parser); the rate from the decoding times of the first 31 frames.
+bool ProbeVideoFormat(const std::string& path, int* width, int* height, int* frameRate, int* codecOut) {
+  // The picture size from the first sequence parameter set (libavcodec's
+  // parser of the stream's codec); the rate from the decoding times of the first 31 frames.
   constexpr int kSpan = 30;
-  const AVCodec* codec = avcodec_find_decoder(AV_CODEC_ID_H264);
-  AVCodecParserContext* parser = av_parser_init(AV_CODEC_ID_H264);
-  AVCodecContext* context = codec ? avcodec_alloc_context3(codec) : nullptr;
-  if (!parser || !context) {
-    if (parser) av_parser_close(parser);
-    avcodec_free_context(&context);
-    return false;
-  }
-  parser->flags |= PARSER_FLAG_COMPLETE_FRAMES;
+  AVCodecParserContext* parser = nullptr;
+  AVCodecContext* context = nullptr;
+  int videoCodec = kCodecH264;
   int w = 0, h = 0, frames = 0;
   double first = 0, last = 0;
   TsFile file;
@@ -179,6 +174,18 @@ bool ProbeVideoFormat(const std::string& path, int* width, int* height, int* fra
   auto onPes = [&](TsStream stream, const uint8_t* pes, size_t len) {
     PesHeader header;
     if (done || stream != TsStream::Video || !ParsePesHeader(pes, len, header)) return;
+    if (!context) {
+      videoCodec = demux.Pids().videoCodec;
+      const AVCodecID id = videoCodec == kCodecH265 ? AV_CODEC_ID_HEVC : AV_CODEC_ID_H264;
+      const AVCodec* codec = avcodec_find_decoder(id);
+      parser = av_parser_init(id);
+      context = codec ? avcodec_alloc_context3(codec) : nullptr;
+      if (!parser || !context) {
+        done = true;
+        return;
+      }
+      parser->flags |= PARSER_FLAG_COMPLETE_FRAMES;
+    }
     if (w <= 0) {
       uint8_t* out = nullptr;
       int outSize = 0;
@@ -198,11 +205,12 @@ bool ProbeVideoFormat(const std::string& path, int* width, int* height, int* fra
     while (!done && file.Position() < (16 << 20) && file.FillForward() > 0)
       file.WalkForward([&](const uint8_t* p) { demux.Feed(p, onPes, false); return true; }, [&] { return !done; });
   }
-  av_parser_close(parser);
+  if (parser) av_parser_close(parser);
   avcodec_free_context(&context);
   if (w <= 0 || h <= 0) return false;
   *width = w;
   *height = h;
+  if (codecOut) *codecOut = videoCodec;
   const double span = last - first;
   const int rate = frames > 1 && span > 0 ? static_cast<int>(std::lround((frames - 1) / span)) : 0;
   *frameRate = rate > 0 ? rate : 30;

@@ -1,5 +1,5 @@
 #pragma once
-// An AVI file with one H.264 video stream (each access unit one chunk, as it
+// An AVI file with one H.264 (or H.265, four-character code HEVC) video stream (each access unit one chunk, as it
 // is, start codes included, flagged as a key frame) and one 16-bit PCM mono
 // 48000 Hz audio stream, written by libavformat's AVI muxer. Files over 1 GiB
 // go on in OpenDML extension chunks, so they stay valid past 4 GiB.
@@ -22,7 +22,8 @@ public:
 
   // Creates the file (replacing an existing one) with its two streams and
   // writes the headers. False, with Error() set, at the first step that fails.
-  virtual bool Create(const std::string& path, int width, int height, int frameRate);
+  // codec: kCodecH264 or kCodecH265.
+  virtual bool Create(const std::string& path, int width, int height, int frameRate, int codec = 0);
   // Writes the index and the final headers and closes the file. False when
   // that, or any write before it, failed: the file is then not complete.
   virtual bool Close();
@@ -57,6 +58,7 @@ private:
   std::string error_;
 };
 
-// The picture size and frame rate of a recording's video, as libavformat
-// finds them from its first frames. False when it has no H.264 video.
-bool ProbeVideoFormat(const std::string& path, int* width, int* height, int* frameRate);
+// The picture size and frame rate of a recording's video, as libavcodec's
+// parser finds them from its first frames, and its codec (kCodecH264,
+// kCodecH265). False when it has no H.264 or H.265 video.
+bool ProbeVideoFormat(const std::string& path, int* width, int* height, int* frameRate, int* codec = nullptr);

@@ -18,7 +18,7 @@ void AviFrames::Packet(const uint8_t* packet, size_t index, int64_t pos) {
     c.startSeq = seq_;
   }
   const auto n = static_cast<size_t>(p.payloadLength);
-  if (c.overflow || c.count + n > kCollection) {
+  if (c.overflow || c.count + n > c.capacity) {
     c.overflow = true; // larger than the buffer: dropped whole
   } else {
     std::memcpy(c.data.get() + c.count, p.payload, n);
@@ -33,7 +33,7 @@ void AviFrames::Cut(int which, size_t index, int64_t pos) {
   const uint8_t* es = c.data.get() + h.payloadOffset;
   const size_t size = c.count - h.payloadOffset;
   size_t start = 0;
-  const int kind = which == 0 ? FindFrameKind(es, size, &start) : kFrameAudio;
+  const int kind = which == 0 ? FindFrameKind(es, size, &start, pids_.videoCodec) : kFrameAudio;
   if (kind == kFrameNone) return; // no slice: nothing to show
   if (!plan_.Belongs(index, pos)) {
     if (plan_.ReachedEnd(index, pos)) finished_ = true;

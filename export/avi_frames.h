@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "audio/aac_decoder.h"
+#include "core/ts_demux.h"
 #include "core/ts_format.h"
 #include "export/avi_file.h"
 #include "export/segment_plan.h"
@@ -16,7 +17,9 @@
 // cut (when the next PES of its stream begins) belongs to the stretch.
 class AviFrames {
 public:
-  static constexpr size_t kCollection = 1 << 20; // largest PES taken, video or audio
+  // The largest PES taken: video as the reader takes it (8 MiB), audio 1 MiB.
+  static constexpr size_t kVideoCollection = TsDemux::kVideoPesCapacity;
+  static constexpr size_t kAudioCollection = TsDemux::kPesCapacity;
 
   AviFrames(CAviFile& avi, AacDecoder& decoder, const SegmentPlan& plan, const StreamPids& pids)
       : avi_(avi), decoder_(decoder), plan_(plan), pids_(pids) {
@@ -34,7 +37,9 @@ public:
 
 private:
   struct Collection {
-    std::unique_ptr<uint8_t[]> data{new uint8_t[kCollection]};
+    explicit Collection(size_t size) : data(new uint8_t[size]), capacity(size) {}
+    std::unique_ptr<uint8_t[]> data;
+    size_t capacity;
     size_t count = 0;
     bool overflow = false;
     uint64_t startSeq = 0; // which packet of the two streams began it
@@ -52,7 +57,7 @@ private:
   AacDecoder& decoder_;
   const SegmentPlan& plan_;
   const StreamPids pids_;
-  Collection collections_[2];
+  Collection collections_[2] = {Collection(kVideoCollection), Collection(kAudioCollection)};
   uint64_t seq_ = 0;
   bool pictureStarted_ = false;
   uint64_t pictureSeq_ = 0;

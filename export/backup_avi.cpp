@@ -1,4 +1,4 @@
-// The AVI export of a job: the H.264 access units as they are, the sound as PCM.
+// The AVI export of a job: the H.264 or H.265 access units as they are, the sound as PCM.
 #include <algorithm>
 #include <cerrno>
 
@@ -37,7 +37,7 @@ CTSBackup::Ending CTSBackup::RunAvi() {
   }
 
   CAviFile avi;
-  if (!avi.Create(request_.output, width, height, rate)) {
+  if (!avi.Create(request_.output, width, height, rate, pids.videoCodec)) {
     // A file the muxer created before failing is removed below, when it is a regular file.
     outCreated_ = avi.FileCreated() && FileIdOf(request_.output, &outId_, &outRegular_);
     e.Set(ExportOutcome::Failed, ExportReason::CannotCreate, {}, avi.Error());

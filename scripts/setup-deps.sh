@@ -8,7 +8,7 @@ packages=(
   build-essential cmake ninja-build pkg-config clang libclang-rt-14-dev
   # libraries
   libavcodec-dev libavformat-dev libavutil-dev libswscale-dev libswresample-dev
-  libx264-dev zlib1g-dev libsdl2-dev libasound2-dev
+  libx264-dev libx265-dev zlib1g-dev libsdl2-dev libasound2-dev
   qt6-base-dev qt6-svg-dev qt6-webengine-dev qt6-qpa-plugins libgl-dev libjs-leaflet fonts-dejavu-core fonts-noto-cjk
   # tests and benchmarks
   googletest libgtest-dev libgmock-dev libbenchmark-dev

@@ -1,6 +1,8 @@
 #include "video/av_decoder.h"
 
 #include <algorithm>
+#include "core/frame_desc.h"
+
 #include <cstdlib>
 #include <thread>
 
@@ -44,7 +46,7 @@ void AvDecoder::InitLibrary() {
 
 bool AvDecoder::Open(int width, int height, int bitDepth) {
   if (!context_) {
-    const AVCodec* codec = avcodec_find_decoder(AV_CODEC_ID_H264);
+    const AVCodec* codec = avcodec_find_decoder(codec_ == kCodecH265 ? AV_CODEC_ID_HEVC : AV_CODEC_ID_H264);
     if (!codec) return false;
     context_ = avcodec_alloc_context3(codec);
     if (!context_) return false;
@@ -79,6 +81,12 @@ bool AvDecoder::Open(int width, int height, int bitDepth) {
   height_ = height;
   bitDepth_ = bitDepth;
   return true;
+}
+
+void AvDecoder::SetCodec(int codec) {
+  if (codec == codec_) return;
+  codec_ = codec;
+  if (context_) avcodec_free_context(&context_);
 }
 
 void AvDecoder::SetThreads(int threads) {

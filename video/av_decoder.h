@@ -15,7 +15,7 @@ struct PictureColour {
   bool operator==(const PictureColour&) const = default;
 };
 
-// libavcodec's H.264 decoder and the libswscale scaler that turns its planar
+// libavcodec's H.264 (or H.265) decoder and the libswscale scaler that turns its planar
 // 4:2:0 pictures into the back buffer's format, at the same size.
 //
 // Output format by bit depth: 12 planar 4:2:0 (copied, not scaled), 16 RGB 5-6-5
@@ -43,6 +43,10 @@ public:
   int Threads() const { return threads_; }
   // Whether pictures may come out later than their units (threads, or reordering).
   bool HoldsBack() const;
+  // The codec of the access units to come (kCodecH264, kCodecH265). A change
+  // closes the decoder; the next Open opens one for the new codec.
+  void SetCodec(int codec);
+  int Codec() const { return codec_; }
   // Decodes one access unit; true when a picture came out (Picture()). A damaged
   // unit gives no picture.
   bool Decode(const uint8_t* data, int size);
@@ -92,6 +96,7 @@ private:
   int height_ = 0;
   int bitDepth_ = 0;
   int threads_ = 1;
+  int codec_ = 0; // kCodecH264
   AVCodecContext* context_ = nullptr;
   AVFrame* picture_ = nullptr;
   AVFrame* spare_ = nullptr;

@@ -243,6 +243,11 @@ void CVideoCtx::ShowHeldBack(FrameDesc last) {
 
 bool CVideoCtx::DecodeFrame(const FrameDesc& frame) {
   if (!frame.pData || frame.nSize <= 0) return false;
+  if (frame.nCodec != decoder_.Codec()) {
+    // A recording of the other codec: a decoder for it, the scaler kept.
+    decoder_.SetCodec(frame.nCodec);
+    if (!decoder_.Open(decoder_.Width(), decoder_.Height(), decoder_.BitDepth())) return false;
+  }
   const int64_t pos = PackPos(frame.nFile, frame.nFilePos);
   if (frame.nSpeed < 0) {
     // Reverse: key frames on their own, each must give its own picture at once.
@@ -480,6 +485,7 @@ bool CVideoCtx::DecodeGroup(int64_t target, int direction) {
   // (small ones decode fast enough on one), the pictures are taken after the last unit.
   // A decoder of its own for each group: it is drained at the end of the group.
   const int64_t area = static_cast<int64_t>(links_.state->pictureWidth.load()) * links_.state->pictureHeight.load();
+  stepDecoder_.SetCodec(decoder_.Codec());
   stepDecoder_.SetThreads(area >= kStepThreadedArea ? 0 : 1);
   if (!stepDecoder_.Renew()) return false;
   const int64_t bound = links_.stepCacheBytes;

@@ -38,7 +38,7 @@ int main() {
   CVBuffer2 video(CTSChn::kVideoSlots);
   CABuffer2 audio(CTSChn::kAudioSlots);
   video.SetGopState(CVBuffer2::kGopWaiting);
-  video.Init(CTSChn::kVideoRing, CTSChn::kVideoLargest, 1);
+  video.Init(CTSChn::kVideoRing, CTSChn::kVideoLargest, 1, CTSChn::kVideoLargestLimit);
   audio.Init(CTSChn::kAudioRing, CTSChn::kAudioLargest, 1);
   CTSAnalyse reader(ReaderLinks{&state, nullptr, nullptr, &mailbox});
   reader.SetQueues(&video, &audio);

@@ -99,6 +99,34 @@ TEST(FrameQueue, WrapsToTheBaseOnlyPastTheFrameInUse) {
   EXPECT_TRUE(Put(q, w, 50));
 }
 
+// A frame over the largest frame grows the queue (largest doubled until it
+// fits, ring at least eight of them) up to the limit; while the writer is
+// behind the frame in use it must wait; the write position is kept.
+TEST(FrameQueue, GrowsForALargerFrameUpToItsLimit) {
+  CBuffer q(30);
+  ASSERT_TRUE(q.Init(kRing, kLargest, 0, 1000));
+  FrameDesc w, got;
+  q.Flush(&w);
+  for (int i = 0; i < 9; ++i) ASSERT_TRUE(Put(q, w, 100)); // 0..899
+  ASSERT_TRUE(q.Pop(got));
+  ASSERT_TRUE(q.Pop(got)); // in use: 100..199
+  ASSERT_TRUE(Put(q, w, 100)); // 900..999, the writer wraps to the base
+  ASSERT_EQ(Offset(q, w), 0u);
+  EXPECT_EQ(q.Grow(250, w), CBuffer::Growth::Later) << "behind the frame in use";
+  EXPECT_EQ(q.LargestFrame(), kLargest);
+  for (int i = 0; i < 8; ++i) ASSERT_TRUE(q.Pop(got)); // in use: 900..999
+  ASSERT_TRUE(Put(q, w, 100)); // 0..99, still behind the frame in use
+  EXPECT_EQ(q.Grow(250, w), CBuffer::Growth::Later);
+  ASSERT_TRUE(q.Pop(got)); // in use: 0..99
+  EXPECT_EQ(q.Grow(250, w), CBuffer::Growth::Done);
+  EXPECT_EQ(q.LargestFrame(), 400u);
+  EXPECT_EQ(q.RingCapacity(), 3200);
+  EXPECT_EQ(Offset(q, w), 100u) << "the writer keeps its place";
+  EXPECT_TRUE(Put(q, w, 250));
+  EXPECT_EQ(q.Grow(1001, w), CBuffer::Growth::Never);
+  EXPECT_EQ(q.Grow(300, w), CBuffer::Growth::Done) << "already large enough";
+}
+
 TEST(FrameQueue, ClearKeepsTheFrameInUseSafeFromTheWriter) {
   CBuffer q(30);
   ASSERT_TRUE(q.Init(kRing, kLargest, 0));

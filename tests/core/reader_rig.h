@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "core/buffer.h"
+#include "core/find_file_path.h"
 #include "core/telemetry_mailbox.h"
 #include "core/ts_analyse.h"
 #include "core/ts_chn.h"
@@ -27,13 +28,14 @@ struct Arrived {
   int seq; // order of arrival over both queues
   int64_t filePos = -1;
   uint32_t generation = 0;
+  int codec = kCodecH264;
 };
 
 class ReaderRig {
 public:
-  ReaderRig() : reader(ReaderLinks{&state, &panel, &mainWindow, &mailbox}) {
+  explicit ReaderRig(const CFindFilePath* list = nullptr) : reader(ReaderLinks{&state, &panel, &mainWindow, &mailbox, nullptr, list}) {
     videoQueue.SetGopState(CVBuffer2::kGopWaiting);
-    EXPECT_TRUE(videoQueue.Init(CTSChn::kVideoRing, CTSChn::kVideoLargest, 1));
+    EXPECT_TRUE(videoQueue.Init(CTSChn::kVideoRing, CTSChn::kVideoLargest, 1, CTSChn::kVideoLargestLimit));
     EXPECT_TRUE(audioQueue.Init(CTSChn::kAudioRing, CTSChn::kAudioLargest, 1));
     reader.SetQueues(&videoQueue, &audioQueue);
   }
@@ -130,7 +132,7 @@ private:
         if (videoQueue.Pop(d)) {
           any = true;
           std::lock_guard lock(mutex_);
-          video_.push_back({d.nType, d.nFps, d.nSpeed, d.dPts, d.nSize, d.nPosPermille, seq_++, d.nFilePos, d.nGeneration});
+          video_.push_back({d.nType, d.nFps, d.nSpeed, d.dPts, d.nSize, d.nPosPermille, seq_++, d.nFilePos, d.nGeneration, d.nCodec});
           if (paceMs_ > 0) std::this_thread::sleep_for(std::chrono::milliseconds(paceMs_));
         }
         if (audioQueue.Pop(d)) {

@@ -222,6 +222,15 @@ TEST(Reader, FilesWithoutTelemetryOrFromOtherMuxersPlay) {
               0);
     cases.push_back(out);
   }
+  // H.265: the camera's own and another muxer's (key frames are the random access pictures).
+  cases.push_back(testsupport::SortedFiles(
+      MakeSampleCard(dir / "h265", "--files 1 --seconds 2 --size 320x240 --no-telemetry --codec h265"))[0]);
+  const std::string hevc = dir / "ffmpeg_h265_0001.ts";
+  ASSERT_EQ(testsupport::Run("ffmpeg -v error -f lavfi -i testsrc=size=320x240:rate=30 -f lavfi "
+                             "-i sine=frequency=1000:sample_rate=48000 -t 2 -c:v libx265 -preset ultrafast "
+                             "-x265-params log-level=error:keyint=15 -c:a aac -ac 1 -f mpegts '" + hevc + "'"),
+            0);
+  cases.push_back(hevc);
   for (const auto& file : cases) {
     SCOPED_TRACE(file);
     auto want = ProbePackets(file, "v");

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <filesystem>
 #include <map>
 #include <sstream>
 #include <thread>
@@ -178,6 +179,69 @@ TEST(AviExport, StoppedHalfwayLeavesAPlayableFileOfWhatWasWritten) {
   EXPECT_LT(frames, 4 * 300);
   EXPECT_GT(AudioSamples(out), 0);
   EXPECT_EQ(DecodeErrors(out), "");
+}
+
+// Recordings from beyond the camera: H.265 video goes in as it is (four-character
+// code HEVC), and key frames of 1.5 MB are kept; every frame of the stretch is there.
+TEST(AviExport, H265AndLargeFramesKeepEveryFrame) {
+  TempDir dir;
+  const std::string hevc = testsupport::SortedFiles(testsupport::MakeSampleCard(
+      dir / "h265", "--files 1 --seconds 3 --size 320x240 --gop 15 --codec h265"))[0];
+  const std::string big = dir / "big_0001.ts";
+  std::string log;
+  ASSERT_EQ(testsupport::Run("ffmpeg -v error -y -f lavfi -i 'nullsrc=s=1920x1080:r=30,geq=random(1)*255:128:128' "
+                             "-frames:v 8 -c:v libx264 -preset ultrafast -qp 24 -g 4 -bf 0 -f mpegts " + Quote(big) + " 2>&1",
+                             &log),
+            0)
+      << log;
+  struct Case {
+    std::string file;
+    const char* codec;
+    const char* tag;
+    int64_t least;
+  } cases[] = {{hevc, "hevc", "HEVC", 80}, {big, "h264", "X264", 6}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.file);
+    const std::string out = dir / (std::string(c.codec) + ".avi");
+    ExportRequest request;
+    request.output = out;
+    request.start = Mark(c.file, 1);
+    request.end = Mark(c.file, SizeOf(c.file));
+    JobRun run = RunExport(request);
+    ASSERT_EQ(run.end.outcome, ExportOutcome::Finished) << run.text;
+    const Expected want = Expect({c.file}, 1, SizeOf(c.file));
+    EXPECT_GE(want.frames, c.least);
+    auto video = StreamInfo(out, "v");
+    EXPECT_EQ(video["codec_name"], c.codec);
+    EXPECT_EQ(video["codec_tag_string"], c.tag);
+    EXPECT_EQ(video["nb_frames"], std::to_string(want.frames));
+    EXPECT_EQ(DecodeErrors(out), "");
+  }
+}
+
+// A stretch that yields no picture (it holds no key frame) makes no usable
+// file: the export fails and says so, and removes what it had begun.
+TEST(AviExport, AStretchWithoutAPictureFails) {
+  const auto& recs = Recordings();
+  const auto video = ProbePes({recs[0]}, 0);
+  int64_t in = -1, out = -1;
+  for (size_t k = 0; k < video.size() && in < 0; ++k) {
+    if (!video[k].key) continue;
+    for (int64_t at = video[k].pos; at < video[k].pos + 65536 && in < 0; at += 4096)
+      if (Expect({recs[0]}, at, at + 8192 * 2).frames == 0) in = at, out = at + 8192 * 2;
+  }
+  ASSERT_GE(in, 0);
+  TempDir dir;
+  ExportRequest request;
+  request.output = dir / "empty.avi";
+  request.start = Mark(recs[0], in);
+  request.end = Mark(recs[0], out);
+  JobRun run = RunExport(request);
+  EXPECT_EQ(run.end.outcome, ExportOutcome::Failed) << run.text;
+  EXPECT_EQ(run.end.reason, ExportReason::NoPicture);
+  EXPECT_TRUE(run.end.outputRemoved);
+  EXPECT_FALSE(std::filesystem::exists(request.output));
+  EXPECT_NE(run.text.find("holds no picture"), std::string::npos) << run.text;
 }
 
 } // namespace

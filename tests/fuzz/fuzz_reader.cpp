@@ -72,7 +72,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   CABuffer2 audio(CTSChn::kAudioSlots);
   video.SetGopState(CVBuffer2::kGopWaiting);
   // Not blocking: a full queue refuses frames instead of waiting for a consumer.
-  video.Init(CTSChn::kVideoRing, CTSChn::kVideoLargest, 0);
+  video.Init(CTSChn::kVideoRing, CTSChn::kVideoLargest, 0, CTSChn::kVideoLargestLimit);
   audio.Init(CTSChn::kAudioRing, CTSChn::kAudioLargest, 0);
 
   DrivenReader reader(ReaderLinks{&state, nullptr, nullptr, &mailbox});

@@ -35,10 +35,12 @@ std::vector<Packet> ReadVideoPackets(const std::string& path) {
   if (avformat_find_stream_info(format, nullptr) >= 0) {
     const int video = av_find_best_stream(format, AVMEDIA_TYPE_VIDEO, -1, -1, nullptr, 0);
     AVPacket* packet = av_packet_alloc();
+    const int codec =
+        video >= 0 && format->streams[video]->codecpar->codec_id == AV_CODEC_ID_HEVC ? kCodecH265 : kCodecH264;
     while (video >= 0 && av_read_frame(format, packet) >= 0) {
       if (packet->stream_index == video)
         out.push_back({std::vector<uint8_t>(packet->data, packet->data + packet->size),
-                       (packet->flags & AV_PKT_FLAG_KEY) != 0});
+                       (packet->flags & AV_PKT_FLAG_KEY) != 0, codec});
       av_packet_unref(packet);
     }
     av_packet_free(&packet);
@@ -150,7 +152,10 @@ void VideoRig::Push(const std::vector<uint8_t>& bytes, int type, int fps, int sp
   queue.Push(desc_);
 }
 
-void VideoRig::Push(const Packet& p, int fps, int speed) { Push(p.bytes, p.key ? kFrameKey : kFrameOther, fps, speed); }
+void VideoRig::Push(const Packet& p, int fps, int speed) {
+  desc_.nCodec = p.codec;
+  Push(p.bytes, p.key ? kFrameKey : kFrameOther, fps, speed);
+}
 
 bool VideoRig::WaitUntilDrained(int timeoutMs) {
   return Eventually(

@@ -27,10 +27,11 @@ public:
   bool WaitFor(platform::AutoResetEvent& event, int64_t ms) override;
 };
 
-// One H.264 access unit of a recording.
+// One access unit of a recording.
 struct Packet {
   std::vector<uint8_t> bytes;
   bool key = false;
+  int codec = 0; // kCodecH264, kCodecH265
 };
 // The video access units of a file, in file order.
 std::vector<Packet> ReadVideoPackets(const std::string& path);

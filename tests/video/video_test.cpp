@@ -434,3 +434,101 @@ TEST_F(VideoTest, LevelsFollowTheRangeOfTheStream) {
     }
   }
 }
+
+// An H.265 card (stream type 0x24) plays every frame through the whole path,
+// steps, plays in reverse and gives snapshots like an H.264 one; a decoder of
+// the other codec takes over when the frames change codec.
+TEST_F(VideoTest, H265CardPlaysStepsReversesAndSnapshotsLikeH264) {
+  const auto card = testsupport::SortedFiles(MakeSampleCard(
+      dir_->path() + "/h265", "--files 2 --seconds 2 --size 320x240 --gop 16 --no-telemetry --codec h265"));
+  const auto packets = videotest::ReadVideoPackets(card.front());
+  ASSERT_EQ(packets.size(), 60u);
+  ASSERT_EQ(packets.front().codec, kCodecH265);
+  {
+    MemoryVideoTarget window;
+    videotest::Tap tap(window);
+    CTSChn chn;
+    chn.EnableAudio(false);
+    chn.Open(&tap, card.front());
+    ASSERT_TRUE(chn.Start());
+    ASSERT_TRUE(tap.WaitForCount(119)) << tap.Pictures().size();
+    EXPECT_EQ(tap.Numbers(), Range(0, 119));
+    EXPECT_EQ(chn.Faults(), 0);
+  }
+  { // a step shows one frame and holds
+    MemoryVideoTarget window;
+    VideoRig rig(window);
+    rig.state.speedCode = kSpeedStep;
+    for (int i = 0; i < 3; ++i) rig.Push(packets[static_cast<size_t>(i)], 30, kSpeedStep);
+    ASSERT_TRUE(rig.Start());
+    EXPECT_TRUE(Eventually([&] { return rig.state.shownFrames == 1 && rig.state.speedCode == kSpeedHeld; }));
+    EXPECT_EQ(rig.tap.Numbers(), Range(0, 1));
+  }
+  { // reverse: key frames last-first, one group late
+    MemoryVideoTarget window;
+    VideoRig rig(window);
+    rig.state.speedCode = kSpeedSlowHalf;
+    ASSERT_TRUE(rig.Start());
+    for (int key : {48, 32, 16, 0}) rig.Push(packets[static_cast<size_t>(key)], 2, -kSpeedSlowHalf);
+    ASSERT_TRUE(rig.tap.WaitForCount(3));
+    EXPECT_EQ(rig.tap.Numbers(), (std::vector<int>{48, 32, 16}));
+  }
+  { // a snapshot of a shown picture, then H.264 frames after the H.265 ones
+    TempDir out;
+    const std::string pathTemplate = out / "shot.bmp";
+    MemoryVideoTarget window;
+    VideoRig rig(window, 1);
+    ASSERT_TRUE(rig.Start());
+    for (int i = 0; i < 5; ++i) rig.Push(packets[static_cast<size_t>(i)]);
+    ASSERT_TRUE(rig.tap.WaitForCount(5));
+    rig.snapshots.Place(pathTemplate, 1);
+    for (int i = 5; i < 16; ++i) rig.Push(packets[static_cast<size_t>(i)]);
+    ASSERT_TRUE(Eventually([&] { return rig.snapshots.State().requested == 0; }));
+    const std::string file = SnapshotFileName(pathTemplate, 1);
+    if (platform::CanWriteImageFiles()) {
+      const platform::PixelImage image = videotest::ReadImageFile(file);
+      ASSERT_FALSE(image.Empty()) << file;
+      const int number = samplegen::DecodeFrameNumber(image.bytes.data(), image.width, image.height, image.stride,
+                                                      samplegen::PixelLayout::kBgra32);
+      EXPECT_GE(number, 4);
+      EXPECT_LT(number, 16);
+    }
+    for (int i = 0; i < 16; ++i) rig.Push((*packets_)[static_cast<size_t>(i)]);
+    ASSERT_TRUE(rig.tap.WaitForCount(32));
+    EXPECT_EQ(rig.tap.Numbers(), [] { auto v = Range(0, 16); for (int i = 0; i < 16; ++i) v.push_back(i); return v; }());
+  }
+}
+
+// A 25 frames-a-second recording is presented at 25 a second (on the test
+// clock), not at the camera's 30: the pacing clock runs at the stream's rate
+// and, with only the video thread waiting on it, its waits are 40 ms.
+TEST_F(VideoTest, TwentyFiveFramesASecondArePresentedAtTheirRate) {
+  const std::string file = dir_->path() + "/pal_0001.ts";
+  std::string log;
+  ASSERT_EQ(testsupport::Run("ffmpeg -v error -y -f lavfi -i testsrc=size=160x120:rate=25 -t 3 -c:v libx264 "
+                             "-preset ultrafast -pix_fmt yuv420p -g 25 -bf 2 -f mpegts '" + file + "' 2>&1", &log), 0) << log;
+  MemoryVideoTarget window;
+  {
+    CTSChn chn;
+    chn.EnableAudio(false);
+    chn.Open(&window, file);
+    ASSERT_TRUE(chn.Start());
+    // B-frames: the decoder holds the last pictures back (nothing follows them).
+    ASSERT_TRUE(Eventually([&] { return chn.state.shownFrames >= 70; }, 20000)) << chn.state.shownFrames;
+    EXPECT_EQ(chn.FpsCtrl().GetFps(), 25.0);
+    EXPECT_NEAR(chn.FpsCtrl().Interval(), 40.0, 0.01);
+  }
+  const auto packets = videotest::ReadVideoPackets(file);
+  YieldingClock clock;
+  ScopedClock scoped(clock);
+  VideoRig rig(window);
+  for (size_t i = 0; i < 12; ++i) rig.Push(packets[i], 25);
+  ASSERT_TRUE(rig.Start());
+  ASSERT_TRUE(Eventually([&] { return rig.state.shownFrames >= 9; }));
+  rig.video.Stop(10000);
+  std::vector<int64_t> waits;
+  for (int64_t w : clock.Waits())
+    if (w != 10) waits.push_back(w);
+  ASSERT_GE(waits.size(), 8u);
+  for (size_t i = waits.size() - 5; i < waits.size(); ++i) EXPECT_NEAR(static_cast<double>(waits[i]), 40.0, 1.0) << i;
+}

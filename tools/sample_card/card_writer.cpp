@@ -189,7 +189,51 @@ private:
   std::string error_;
 };
 
+// H.265 through libx265, with the same key frames (IDR pictures every gop
+// frames, parameter sets before each, delimiters) on one thread.
+CodecPtr OpenH265Encoder(const CardOptions& o, std::string* error) {
+  const AVCodec* codec = avcodec_find_encoder_by_name("libx265");
+  if (!codec) {
+    *error = "libavcodec has no libx265 encoder (install libx265 and an FFmpeg built with it)";
+    return nullptr;
+  }
+  CodecPtr c(avcodec_alloc_context3(codec));
+  c->width = o.width;
+  c->height = o.height;
+  c->pix_fmt = AV_PIX_FMT_YUV420P;
+  c->time_base = {1, o.fps};
+  c->framerate = {o.fps, 1};
+  c->gop_size = o.gop;
+  c->keyint_min = o.gop;
+  c->max_b_frames = o.bframes ? kBFrames : 0;
+  c->thread_count = 1;
+  c->color_range = AVCOL_RANGE_MPEG;
+  c->colorspace = AVCOL_SPC_SMPTE170M;
+  c->color_primaries = AVCOL_PRI_SMPTE170M;
+  c->color_trc = AVCOL_TRC_SMPTE170M;
+  c->flags |= AV_CODEC_FLAG_BITEXACT;
+  av_opt_set(c->priv_data, "preset", "ultrafast", 0);
+  std::string params = "log-level=error:pools=none:frame-threads=1:wpp=0:scenecut=0:open-gop=0:aud=1:"
+                       "repeat-headers=1:b-adapt=0:b-pyramid=0:keyint=" + std::to_string(o.gop) +
+                       ":min-keyint=" + std::to_string(o.gop) + ":bframes=" + std::to_string(c->max_b_frames);
+  if (o.bitrateKbps > 0) {
+    c->bit_rate = int64_t{o.bitrateKbps} * 1000;
+    params += ":vbv-maxrate=" + std::to_string(o.bitrateKbps) + ":vbv-bufsize=" + std::to_string(o.bitrateKbps / 2) +
+              ":strict-cbr=1";
+  } else {
+    av_opt_set(c->priv_data, "crf", "28", 0);
+  }
+  av_opt_set(c->priv_data, "x265-params", params.c_str(), 0);
+  int rc = avcodec_open2(c.get(), codec, nullptr);
+  if (rc < 0) {
+    *error = "cannot open the H.265 encoder: " + AvError(rc);
+    return nullptr;
+  }
+  return c;
+}
+
 CodecPtr OpenVideoEncoder(const CardOptions& o, std::string* error) {
+  if (o.h265) return OpenH265Encoder(o, error);
   const AVCodec* codec = avcodec_find_encoder_by_name("libx264");
   if (!codec) {
     *error = "libavcodec has no libx264 encoder (install libx264 and an FFmpeg built with it)";
@@ -247,7 +291,9 @@ bool WriteRecording(const CardOptions& o, int index, const std::string& path, st
   }
   std::setvbuf(file.get(), nullptr, _IOFBF, 1 << 20);
   bool writeFailed = false;
-  TsMuxer mux({kPmtPid, kVideoPid, kAudioPid, kTelemetryPid, o.telemetry, o.bframes}, [&](const uint8_t* p) {
+  TsMuxer mux({kPmtPid, kVideoPid, kAudioPid, kTelemetryPid, o.telemetry, o.bframes,
+               o.h265 ? kVideoStreamTypeH265 : kVideoStreamType},
+              [&](const uint8_t* p) {
     if (std::fwrite(p, 1, 188, file.get()) != 188) writeFailed = true;
   });
 
@@ -288,7 +334,7 @@ bool WriteRecording(const CardOptions& o, int index, const std::string& path, st
       int rc = avcodec_receive_packet(video.get(), pkt.get());
       if (rc == AVERROR(EAGAIN) || rc == AVERROR_EOF) return true;
       if (rc < 0) {
-        *error = "H.264 encoding failed: " + AvError(rc);
+        *error = "video encoding failed: " + AvError(rc);
         return false;
       }
       int64_t dts = (pkt->dts == AV_NOPTS_VALUE ? pkt->pts : pkt->dts) * ticksPerFrame;
@@ -338,7 +384,7 @@ bool WriteRecording(const CardOptions& o, int index, const std::string& path, st
     frame->pts = i;
     int rc = avcodec_send_frame(video.get(), frame.get());
     if (rc < 0) {
-      *error = "H.264 encoding failed: " + AvError(rc);
+      *error = "video encoding failed: " + AvError(rc);
       return false;
     }
     if (!drain()) return false;
@@ -352,7 +398,7 @@ bool WriteRecording(const CardOptions& o, int index, const std::string& path, st
     return false;
   }
   if (videoPackets != frames) {
-    *error = "the H.264 encoder gave " + std::to_string(videoPackets) + " frames instead of " + std::to_string(frames);
+    *error = "the video encoder gave " + std::to_string(videoPackets) + " frames instead of " + std::to_string(frames);
     return false;
   }
   if (std::fflush(file.get()) != 0 || writeFailed || std::ferror(file.get())) {

@@ -14,6 +14,7 @@ struct CardOptions {
   int fps = 30;              // 30 or 60
   int gop = 0;               // key frame interval in frames; 0: one second
   bool bframes = false;      // use kBFrames B-frames between references
+  bool h265 = false;         // H.265 video (libx265) instead of H.264 (libx264)
   int64_t start = 0;         // local start time of the first recording, seconds since 1970
   bool telemetry = true;     // write the telemetry stream (and list it in the PMT)
   int readOnly = 0;          // 1-based index of the recording made read-only; 0 none

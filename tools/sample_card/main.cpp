@@ -1,6 +1,6 @@
 // velmora-sample-card: the project's own dash camera. Writes a card folder
 // OUT/DCIM/100MEDIA/ of numbered transport-stream recordings (H.264, AAC, telemetry),
-// as the player's reader reads them. Run with --help for the options.
+// as the player's reader reads them (H.265 video with --codec h265). Run with --help for the options.
 #include <charconv>
 #include <cstdio>
 #include <cstring>
@@ -28,6 +28,7 @@ void Usage(FILE* to) {
       "  --fps 30|60               frame rate (default %d)\n"
       "  --gop N                   key frame interval in frames (1-600, default: one second)\n"
       "  --bframes                 use %d B-frames between reference frames (default: none)\n"
+      "  --codec h264|h265         video codec: H.264 (libx264) or H.265 (libx265; default h264)\n"
       "  --start \"YYYY-MM-DD HH:MM:SS\"  local start time of the first recording\n"
       "                            (default \"%s\")\n"
       "  --first-number N          sequence number of the first recording (0-9999, default %d)\n"
@@ -149,6 +150,10 @@ int main(int argc, char** argv) {
     } else if (arg == "--bframes") {
       noValue();
       o.bframes = true;
+    } else if (arg == "--codec") {
+      std::string v = needValue();
+      if (v != "h264" && v != "h265") Bad("--codec must be h264 or h265, not '" + v + "'");
+      o.h265 = v == "h265";
     } else if (arg == "--start") {
       start = needValue();
     } else if (arg == "--first-number") {

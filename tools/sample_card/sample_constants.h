@@ -12,6 +12,7 @@ constexpr uint16_t kVideoPid = 0x1011;     // H.264, stream type 0x1B; carries t
 constexpr uint16_t kAudioPid = 0x1100;     // AAC-LC with ADTS headers, stream type 0x0F
 constexpr uint16_t kTelemetryPid = 0x1200; // telemetry text, stream type 0xA0 (private PES, id 0xBD)
 constexpr uint8_t kVideoStreamType = 0x1B;
+constexpr uint8_t kVideoStreamTypeH265 = 0x24; // with --codec h265
 constexpr uint8_t kAudioStreamType = 0x0F;
 constexpr uint8_t kTelemetryStreamType = 0xA0;
 constexpr uint8_t kVideoStreamId = 0xE0;

@@ -101,7 +101,7 @@ void TsMuxer::WriteTables() {
     pmt.push_back(0xF0); // ES info length 0
     pmt.push_back(0x00);
   };
-  stream(kVideoStreamType, layout_.videoPid);
+  stream(layout_.videoStreamType, layout_.videoPid);
   stream(kAudioStreamType, layout_.audioPid);
   if (layout_.withTelemetry) stream(kTelemetryStreamType, layout_.telemetryPid);
   size_t sectionLength = pmt.size() - 3 + 4;

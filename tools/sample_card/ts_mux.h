@@ -28,6 +28,7 @@ public:
     uint16_t telemetryPid;
     bool withTelemetry; // false: the PMT lists no telemetry stream
     bool videoDts;      // every video PES carries a DTS (as with B-frames), even one equal to its PTS
+    uint8_t videoStreamType = 0x1B; // 0x1B H.264, 0x24 H.265
   };
   using Sink = std::function<void(const uint8_t* packet)>; // called with each 188-byte packet
 
