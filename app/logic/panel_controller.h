@@ -26,7 +26,7 @@ public:
   // A Yes/No question with the caption "Tip"; true for Yes.
   virtual bool AskYesNo(const std::string& text) = 0;
   // A file dialog; the chosen path, or "" when cancelled.
-  virtual std::string AskFile(const FileDialogSpec& spec, const std::string& initialName) = 0;
+  virtual std::string AskFile(const FileDialogRequest& rule, const std::string& initialName) = 0;
   virtual void SetPositionSlider(int position) = 0;
   virtual void SetSpeedSlider(int position) = 0;
   virtual void SetVolumeSlider(int position) = 0;

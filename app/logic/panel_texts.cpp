@@ -12,7 +12,7 @@ const char* PanelEnglish(PanelText id) {
 
 std::string PanelMessage(PanelText id) { return Translate(PanelEnglish(id)); }
 
-const FileDialogSpec& PanelDialogSpec(PanelDialog id) {
+const FileDialogRequest& PanelDialogSpec(PanelDialog id) {
   for (const auto& d : kPanelDialogs)
     if (d.id == id) return d;
   return kPanelDialogs[0];

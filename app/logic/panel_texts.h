@@ -39,20 +39,20 @@ enum class PanelDialog { OpenRecording, SaveCopy, Backup };
 
 // A file dialog: default extension, filter in the "label|patterns|...|" form
 // (patterns separated by ';'), and the initial file name where one is given.
-struct FileDialogSpec {
+struct FileDialogRequest {
   PanelDialog id;
   bool save = false;
   const char* defaultSuffix = "";
   const char* filter = "";
 };
 
-inline constexpr FileDialogSpec kPanelDialogs[] = {
+inline constexpr FileDialogRequest kPanelDialogs[] = {
     {PanelDialog::OpenRecording, false, "ts", "ts file(*.ts);nts file(*.nts)|*.ts;*.nts|All Files(*.*)|*.*||"},
     {PanelDialog::SaveCopy, true, "ts", "ts Files (*.ts)|*.ts||"},
     {PanelDialog::Backup, true, "avi", "avi Files(*.avi)|*.avi|nts file(*.nts)|*.nts||"},
 };
 
-const FileDialogSpec& PanelDialogSpec(PanelDialog id);
+const FileDialogRequest& PanelDialogSpec(PanelDialog id);
 
 // A filter of the "label|patterns|" form as a list of name filters for a file
 // dialog: "label (pattern pattern)", separated by ";;". "*.*" becomes "*".

@@ -178,12 +178,12 @@ bool CPlayCtrlDlg::AskYesNo(const std::string& text) {
   return box.exec() == QMessageBox::Yes;
 }
 
-std::string CPlayCtrlDlg::AskFile(const FileDialogSpec& spec, const std::string& initialName) {
+std::string CPlayCtrlDlg::AskFile(const FileDialogRequest& rule, const std::string& initialName) {
   QFileDialog dialog(this);
-  dialog.setAcceptMode(spec.save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
-  dialog.setFileMode(spec.save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
-  dialog.setNameFilters(Q(NameFilters(spec.filter)).split(";;"));
-  dialog.setDefaultSuffix(spec.defaultSuffix);
+  dialog.setAcceptMode(rule.save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
+  dialog.setFileMode(rule.save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
+  dialog.setNameFilters(Q(NameFilters(rule.filter)).split(";;"));
+  dialog.setDefaultSuffix(rule.defaultSuffix);
   if (!initialName.empty()) dialog.selectFile(Q(initialName));
   if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
   return dialog.selectedFiles().back().toStdString();

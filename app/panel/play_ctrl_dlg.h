@@ -63,7 +63,7 @@ public:
   // PanelView
   void ShowMessage(const std::string& text) override;
   bool AskYesNo(const std::string& text) override;
-  std::string AskFile(const FileDialogSpec& spec, const std::string& initialName) override;
+  std::string AskFile(const FileDialogRequest& rule, const std::string& initialName) override;
   void SetPositionSlider(int position) override;
   void SetSpeedSlider(int position) override;
   void SetVolumeSlider(int position) override;

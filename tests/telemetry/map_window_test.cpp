@@ -141,8 +141,8 @@ TEST_F(MapWindowTest, BuiltInPageDrawsTheTrackOffline) {
   EXPECT_EQ(map->PageUrl(), CMapDlg::BuiltInPageUrl());
   EXPECT_EQ(PageValues(*map), "120.525 24.075 -0.0052 0.0031 running 18.52 90 1");
   EXPECT_EQ(Js(*map, "document.getElementById('default_lat').textContent + ' ' + map.getZoom() + ' ' + "
-                     "map.getCenter().lat.toFixed(6) + ' ' + map.getCenter().lng.toFixed(6)").toString(),
-            "24.000000 16 24.000000 120.500000");
+                     "map.getCenter().lat.toFixed(4) + ' ' + map.getCenter().lng.toFixed(4)").toString(),
+            "24.000000 16 24.0000 120.5000");
 
   ASSERT_TRUE(map->UpdatePosition(1, Fix(4.5, 31.5, 10, 90)));
   ASSERT_TRUE(WaitUntil([&] { return Count(Entry("refreshMap", ScriptOutcome::Ran)) == 1; }));

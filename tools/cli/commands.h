@@ -12,7 +12,7 @@ struct CliCommand {
   const char* synopsis; // the arguments after the name
   const char* summary;  // what it does, for velmora-cli --help
   const char* options;  // the command's options, for velmora-cli COMMAND --help
-  std::vector<OptionSpec> specs;
+  std::vector<OptionRule> rules;
   int (*run)(const CliCommand& self, const ParsedOptions& options);
 };
 

@@ -99,7 +99,7 @@ int main(int argc, char** argv) {
   for (const auto& command : CliCommands()) {
     if (first != command.name) continue;
     ParsedOptions options;
-    switch (ParseOptions(ProgramOf(command), command.specs, {argv + 2, argv + argc}, &options)) {
+    switch (ParseOptions(ProgramOf(command), command.rules, {argv + 2, argv + argc}, &options)) {
       case ParseResult::Help:
         std::printf("Usage: %s %s\n%s\n\n%s", ProgramOf(command).c_str(), command.synopsis, command.summary,
                     command.options);

@@ -14,21 +14,21 @@ std::string ParsedOptions::Value(const std::string& name) const {
 
 namespace {
 
-const OptionSpec* Find(const std::vector<OptionSpec>& specs, const std::string& word) {
-  for (const auto& s : specs)
+const OptionRule* Find(const std::vector<OptionRule>& rules, const std::string& word) {
+  for (const auto& s : rules)
     if (word == s.name || (s.alias && word == s.alias)) return &s;
   return nullptr;
 }
 
-bool IsOptionWord(const std::vector<OptionSpec>& specs, const std::string& word) {
+bool IsOptionWord(const std::vector<OptionRule>& rules, const std::string& word) {
   if (word == "--help" || word == "-h" || word == "--version") return true;
   const std::string name = word.substr(0, word.find('='));
-  return Find(specs, name) != nullptr;
+  return Find(rules, name) != nullptr;
 }
 
 } // namespace
 
-ParseResult ParseOptions(const std::string& program, const std::vector<OptionSpec>& specs,
+ParseResult ParseOptions(const std::string& program, const std::vector<OptionRule>& rules,
                          const std::vector<std::string>& args, ParsedOptions* out) {
   *out = ParsedOptions{};
   bool optionsEnded = false;
@@ -46,33 +46,33 @@ ParseResult ParseOptions(const std::string& program, const std::vector<OptionSpe
     if (a == "--version") return ParseResult::Version;
     const size_t eq = a.rfind("--", 0) == 0 ? a.find('=') : std::string::npos;
     const std::string word = a.substr(0, eq);
-    const OptionSpec* spec = Find(specs, word);
-    if (!spec) {
+    const OptionRule* rule = Find(rules, word);
+    if (!rule) {
       std::fprintf(stderr, "%s: unknown option '%s' (see %s --help)\n", program.c_str(), word.c_str(), program.c_str());
       return ParseResult::Error;
     }
-    if (!spec->valueName) {
+    if (!rule->valueName) {
       if (eq != std::string::npos) {
         std::fprintf(stderr, "%s: %s takes no value\n", program.c_str(), word.c_str());
         return ParseResult::Error;
       }
-      out->switches.push_back(spec->name);
+      out->switches.push_back(rule->name);
       continue;
     }
     std::string value;
     if (eq != std::string::npos) {
       value = a.substr(eq + 1);
-    } else if (i + 1 < args.size() && !IsOptionWord(specs, args[i + 1])) {
+    } else if (i + 1 < args.size() && !IsOptionWord(rules, args[i + 1])) {
       value = args[++i];
     } else {
-      std::fprintf(stderr, "%s: %s needs %s\n", program.c_str(), word.c_str(), spec->valueName);
+      std::fprintf(stderr, "%s: %s needs %s\n", program.c_str(), word.c_str(), rule->valueName);
       return ParseResult::Error;
     }
     if (value.empty()) {
-      std::fprintf(stderr, "%s: %s needs %s\n", program.c_str(), word.c_str(), spec->valueName);
+      std::fprintf(stderr, "%s: %s needs %s\n", program.c_str(), word.c_str(), rule->valueName);
       return ParseResult::Error;
     }
-    out->values[spec->name] = value;
+    out->values[rule->name] = value;
   }
   return ParseResult::Ok;
 }

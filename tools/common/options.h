@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-struct OptionSpec {
+struct OptionRule {
   const char* name;      // "--from"
   const char* alias;     // "-y", or nullptr
   const char* valueName; // what the value is ("FILE:BYTE"), or nullptr for a switch
@@ -23,10 +23,10 @@ struct ParsedOptions {
 
 enum class ParseResult { Ok, Help, Version, Error };
 
-// Reads args against the specs. Errors are printed on standard error as
+// Reads args against the rules. Errors are printed on standard error as
 // "PROGRAM: --from needs FILE:BYTE" or "PROGRAM: unknown option '--x'", with a
 // pointer to --help. Help and Version print nothing: the caller prints them.
-ParseResult ParseOptions(const std::string& program, const std::vector<OptionSpec>& specs,
+ParseResult ParseOptions(const std::string& program, const std::vector<OptionRule>& rules,
                          const std::vector<std::string>& args, ParsedOptions* out);
 
 // "PROGRAM 1.0.0.71" on standard output.

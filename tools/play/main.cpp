@@ -93,12 +93,12 @@ bool CheckPlayable(std::string* path) {
 
 int main(int argc, char** argv) {
   // The arguments are read before anything needs a display.
-  const std::vector<OptionSpec> specs = {{"--size", nullptr, "WIDTHxHEIGHT"},
+  const std::vector<OptionRule> rules = {{"--size", nullptr, "WIDTHxHEIGHT"},
                                          {"--rgb", nullptr, nullptr},
                                          {"--no-audio", nullptr, nullptr},
                                          {"--quit-after", nullptr, "a number of seconds"}};
   ParsedOptions parsed;
-  switch (ParseOptions(kProgram, specs, {argv + 1, argv + argc}, &parsed)) {
+  switch (ParseOptions(kProgram, rules, {argv + 1, argv + argc}, &parsed)) {
     case ParseResult::Help: Usage(stdout); return 0;
     case ParseResult::Version: PrintVersion(kProgram); return 0;
     case ParseResult::Error: return 2;

@@ -85,8 +85,8 @@ struct FakeView : PanelView {
     if (!answers.empty()) answers.pop_front();
     return a;
   }
-  std::string AskFile(const FileDialogSpec& spec, const std::string& initial) override {
-    asked.push_back(std::string(spec.filter) + " [" + initial + "]");
+  std::string AskFile(const FileDialogRequest& rule, const std::string& initial) override {
+    asked.push_back(std::string(rule.filter) + " [" + initial + "]");
     std::string f = files.empty() ? "" : files.front();
     if (!files.empty()) files.pop_front();
     return f;
