@@ -54,7 +54,7 @@ TEST_F(ReaderTest, EveryFrameArrivesOnceInOrderAndTheNextFileFollows) {
   size_t videoWanted = v1.size() + v2.size() - 1, audioWanted = a1.size() + a2.size() - 1;
   ASSERT_TRUE(rig.WaitVideo(videoWanted));
   ASSERT_TRUE(rig.WaitAudio(audioWanted));
-  rig.WaitQuiet();
+  ASSERT_TRUE(rig.WaitForwardEnd());
   auto video = rig.Video();
   auto audio = rig.Audio();
   ASSERT_EQ(video.size(), videoWanted);
@@ -87,7 +87,6 @@ TEST_F(ReaderTest, StepSpeedDeliversEveryFrameAndReverseKeyFramesOnly) {
   rig.state.speedCode = kSpeedStep;
   rig.Start(files[0]);
   ASSERT_TRUE(rig.WaitVideo(listed.size() - 1));
-  rig.WaitQuiet();
   const auto stepped = rig.Video();
   ASSERT_GE(stepped.size(), listed.size() - 1);
   for (size_t i = 0; i + 1 < listed.size(); ++i) {
@@ -106,8 +105,7 @@ TEST_F(ReaderTest, StepSpeedDeliversEveryFrameAndReverseKeyFramesOnly) {
   back.Hold(true);
   back.Pace(0);
   // Frames wait in the queue, so the direction change seeks from the first of them.
-  for (int i = 0; i < 1000 && back.videoQueue.LockedCount() == 0; ++i)
-    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  Poll(30000, [&] { return back.videoQueue.LockedCount() > 0; });
   ASSERT_GT(back.videoQueue.LockedCount(), 0);
   size_t telemetry = back.mainWindow.Count(WM_TS_TELEMETRY);
   back.state.speedCode = kSpeedSlowHalf;
@@ -188,9 +186,10 @@ TEST_F(ReaderTest, SeekResynchronisesAtAKeyFrameNearThePosition) {
   EXPECT_EQ(video.front().type, kFrameKey);
   EXPECT_DOUBLE_EQ(video.front().pts, firstKey);
   EXPECT_GE(video.front().permille, 500);
-  // A seek to permille 0 is never acted on.
+  // A seek to permille 0 is never acted on: the reader takes it, reads on to
+  // the end and waits there without a restart.
   rig.reader.Seek(0);
-  std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  ASSERT_TRUE(rig.WaitForwardEnd());
   EXPECT_EQ(rig.mainWindow.Count(WM_TS_FILECHANGE), 1u);
 }
 
@@ -204,9 +203,7 @@ TEST_F(ReaderTest, PendingFileAndNeighbourRequestsSwitchRecordings) {
   ASSERT_TRUE(rig.mainWindow.WaitFor(WM_TS_FILECHANGE));
   EXPECT_EQ(rig.reader.GetCurFile(), files[2]);
   rig.reader.Seek(kSeekPrevFile);
-  for (int i = 0; i < 200 && rig.reader.GetCurFile() != files[1]; ++i)
-    std::this_thread::sleep_for(std::chrono::milliseconds(10));
-  EXPECT_EQ(rig.reader.GetCurFile(), files[1]);
+  EXPECT_TRUE(Poll(30000, [&] { return rig.reader.GetCurFile() == files[1]; })) << rig.reader.GetCurFile();
 }
 
 TEST(Reader, FilesWithoutTelemetryOrFromOtherMuxersPlay) {
@@ -238,7 +235,7 @@ TEST(Reader, FilesWithoutTelemetryOrFromOtherMuxersPlay) {
     rig.Start(file);
     ASSERT_TRUE(rig.WaitVideo(want.size() - 1));
     ASSERT_TRUE(rig.WaitAudio(3)); // other muxers put several AAC frames in one PES
-    rig.WaitQuiet();
+    ASSERT_TRUE(rig.WaitForwardEnd());
     ExpectSameFrames(rig.Video(), {want.begin(), want.end() - 1});
     EXPECT_EQ(rig.mainWindow.Count(WM_TS_TELEMETRY), 0u);
   }
@@ -288,8 +285,7 @@ TEST(Reader, RecordingOverFourGigabytesIsReadAtItsTrueOffsets) {
   EXPECT_EQ(CFindFilePath::LastPtsSeconds(path), 1);
   ReaderRig rig;
   rig.Start(path);
-  for (int i = 0; i < 500 && !rig.reader.StreamsKnown(); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
-  ASSERT_TRUE(rig.reader.StreamsKnown());
+  ASSERT_TRUE(Poll(30000, [&] { return rig.reader.StreamsKnown(); }));
   EXPECT_EQ(rig.reader.FileSize(), size);
   rig.reader.Seek(999);
   ASSERT_TRUE(rig.WaitVideo(20));
@@ -311,16 +307,12 @@ TEST(Reader, ARecordingThatVanishesOrShrinksEndsLikeAnUnreadableOne) {
     rig.Start(first);
     ASSERT_TRUE(rig.WaitVideo(3));
     rig.Hold(true); // the reader blocks on a full queue mid-file
-    for (int i = 0; i < 1000 && !rig.videoQueue.IsFullLocked() && !rig.audioQueue.IsFullLocked(); ++i)
-      std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    ASSERT_TRUE(rig.videoQueue.IsFullLocked() || rig.audioQueue.IsFullLocked());
+    ASSERT_TRUE(Poll(30000, [&] { return rig.videoQueue.IsFullLocked() || rig.audioQueue.IsFullLocked(); }));
     if (truncate) ASSERT_EQ(::truncate(first.c_str(), 188 * 100), 0);
     else std::filesystem::remove(first);
     rig.Hold(false);
     // The reader goes on into the next recording and plays it to its end.
-    for (int i = 0; i < 500 && rig.reader.GetCurFile() != next; ++i)
-      std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    EXPECT_EQ(rig.reader.GetCurFile(), next);
+    EXPECT_TRUE(Poll(30000, [&] { return rig.reader.GetCurFile() == next; })) << rig.reader.GetCurFile();
     ASSERT_TRUE(rig.WaitForwardEnd());
     EXPECT_NEAR(rig.Video().back().pts, second[second.size() - 2].dts, 1e-4);
   }
