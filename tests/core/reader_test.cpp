@@ -285,7 +285,7 @@ TEST(Reader, RecordingOverFourGigabytesIsReadAtItsTrueOffsets) {
   ASSERT_EQ(::ftruncate(fd, size), 0);
   ::close(fd);
 
-  EXPECT_EQ(CFindFilePath::LastPtsSeconds(path), 1);
+  EXPECT_EQ(CFindFilePath::SpanSeconds(path), 1);
   ReaderRig rig;
   rig.Start(path);
   for (int i = 0; i < 500 && !rig.reader.StreamsKnown(); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
