@@ -11,13 +11,31 @@
 
 CVideoStatic::CVideoStatic(QWidget* parent) : QWidget(parent) {
   setAttribute(Qt::WA_OpaquePaintEvent);
-  surface_ = new Surface(this);
-  container_ = QWidget::createWindowContainer(surface_, this);
-  container_->setGeometry(rect());
+  BuildSurface();
   UpdateScreenDepth();
 }
 
-CVideoStatic::~CVideoStatic() = default; // the container deletes the surface
+CVideoStatic::~CVideoStatic() {
+  if (surface_) disconnect(surface_, nullptr, this, nullptr);
+  delete container_; // and the surface with it
+}
+
+void CVideoStatic::BuildSurface() {
+  if (surface_) return;
+  delete container_; // left without its window
+  surface_ = new Surface(this);
+  // Deleted by Qt with the native window it sits in; see the class comment.
+  connect(surface_, &QObject::destroyed, this, &CVideoStatic::SurfaceDeleted);
+  container_ = QWidget::createWindowContainer(surface_, this);
+  container_->setGeometry(rect());
+  if (isVisible()) container_->show();
+}
+
+void CVideoStatic::SurfaceDeleted() {
+  surface_ = nullptr;
+  // Built again once Qt has finished making the window's new native window.
+  QMetaObject::invokeMethod(this, &CVideoStatic::BuildSurface, Qt::QueuedConnection);
+}
 
 void CVideoStatic::UpdateScreenDepth() {
   const QScreen* s = screen();
@@ -26,7 +44,7 @@ void CVideoStatic::UpdateScreenDepth() {
 
 bool CVideoStatic::IsReady() const { return surface_ && surface_->Ready(); }
 
-QImage CVideoStatic::GrabFramebuffer() { return surface_->Grab(); }
+QImage CVideoStatic::GrabFramebuffer() { return surface_ ? surface_->Grab() : QImage(); }
 
 bool CVideoStatic::Show(std::shared_ptr<const VideoPicture> picture) {
   if (picture && picture->format == PictureFormat::kYuv420 && !CanShowYuv()) return false;
@@ -46,7 +64,7 @@ bool CVideoStatic::Show(std::shared_ptr<const VideoPicture> picture) {
         this,
         [this] {
           updatePosted_ = false;
-          surface_->update();
+          if (surface_) surface_->update();
         },
         Qt::QueuedConnection);
   return true;
@@ -67,7 +85,7 @@ void CVideoStatic::paintEvent(QPaintEvent*) {
 }
 
 void CVideoStatic::resizeEvent(QResizeEvent* event) {
-  container_->setGeometry(rect());
+  if (container_) container_->setGeometry(rect());
   QWidget::resizeEvent(event);
 }
 
@@ -133,5 +151,5 @@ void CVideoStatic::ToggleFullScreen() {
     }
     fullScreen_ = false;
   }
-  surface_->update();
+  if (surface_) surface_->update();
 }

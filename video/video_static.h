@@ -27,6 +27,11 @@ class QOpenGLShaderProgram;
 // and ask the GUI thread for a repaint; all GL work happens on the GUI thread.
 // Stop the channel before the widget goes.
 //
+// Qt rebuilds a top-level window's native window when a widget that draws
+// through OpenGL composition (a browser, a QOpenGLWidget) first appears in it,
+// and the embedded GL window is deleted along with the old one. The widget then
+// builds a new GL window, which draws the picture shown last.
+//
 // A left-button drag moves the top-level window; a double click toggles full
 // screen, and leaving full screen puts the widget back in its parent at exactly
 // its old rectangle.
@@ -67,12 +72,16 @@ private:
   class Surface;
   friend class Surface;
 
+  // Makes the GL window and its container (when there is none).
+  void BuildSurface();
+  void SurfaceDeleted();
   void UpdateScreenDepth();
   // Takes the picture handed over last (GUI thread); false when there is none new.
   bool TakePending(std::shared_ptr<const VideoPicture>& out);
 
-  Surface* surface_ = nullptr; // owned by its container
+  Surface* surface_ = nullptr; // owned by its container; null between a deletion and the rebuild
   QWidget* container_ = nullptr;
+  std::shared_ptr<const VideoPicture> shown_; // the picture drawn last (GUI thread)
 
   std::atomic<int> depth_{32};
   std::atomic<bool> yuvWorks_{true};

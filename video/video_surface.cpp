@@ -5,6 +5,7 @@
 #include <QCoreApplication>
 #include <QGenericMatrix>
 #include <QOpenGLContext>
+#include <QPlatformSurfaceEvent>
 
 #include "video/video_picture.h"
 
@@ -82,7 +83,9 @@ QMatrix3x3 YuvToRgb(const PictureColour& colour) {
 
 } // namespace
 
-void CVideoStatic::Surface::initializeGL() {
+void CVideoStatic::Surface::initializeGL() { MakeResources(); }
+
+void CVideoStatic::Surface::MakeResources() {
   initializeOpenGLFunctions();
   yuvProgram_ = new QOpenGLShaderProgram;
   bool yuvOk = yuvProgram_->addShaderFromSourceCode(QOpenGLShader::Vertex, kVertexShader) &&
@@ -199,27 +202,43 @@ void CVideoStatic::Surface::Draw(const VideoPicture& p) {
   glActiveTexture(GL_TEXTURE0);
 }
 
+bool CVideoStatic::Surface::event(QEvent* e) {
+  // The GL objects go with the native surface while it still exists (the
+  // context of a window whose native window is destroyed cannot be made
+  // current any more); the next paint makes them again.
+  if (e->type() == QEvent::PlatformSurface && ready_ &&
+      static_cast<QPlatformSurfaceEvent*>(e)->surfaceEventType() == QPlatformSurfaceEvent::SurfaceAboutToBeDestroyed &&
+      context()) {
+    makeCurrent();
+    ReleaseGL();
+    doneCurrent();
+  }
+  return QOpenGLWindow::event(e);
+}
+
 void CVideoStatic::Surface::paintGL() {
+  if (!ready_) MakeResources();
+  std::shared_ptr<const VideoPicture>& shown = owner_->shown_;
   std::shared_ptr<const VideoPicture> next;
-  if (owner_->TakePending(next)) shown_ = std::move(next);
+  if (owner_->TakePending(next)) shown = std::move(next);
   const qreal ratio = devicePixelRatio();
   glViewport(0, 0, static_cast<GLsizei>(width() * ratio), static_cast<GLsizei>(height() * ratio));
   glClearColor(0.f, 0.f, 0.f, 1.f);
   glClear(GL_COLOR_BUFFER_BIT);
-  if (shown_ && shown_->format == PictureFormat::kYuv420 && !(yuvProgram_ && yuvProgram_->isLinked())) {
+  if (shown && shown->format == PictureFormat::kYuv420 && !(yuvProgram_ && yuvProgram_->isLinked())) {
     owner_->yuvWorks_ = false; // the next Show of a 4:2:0 picture is refused
-    shown_.reset();
+    shown.reset();
   }
-  if (shown_ && shown_->serial != uploadedSerial_) {
-    if (Upload(*shown_)) {
-      uploadedSerial_ = shown_->serial;
+  if (shown && shown->serial != uploadedSerial_) {
+    if (Upload(*shown)) {
+      uploadedSerial_ = shown->serial;
     } else {
-      shown_.reset();
+      shown.reset();
       uploadedSerial_ = 0;
     }
   }
-  if (shown_) Draw(*shown_);
-  owner_->drawnSerial_ = shown_ ? shown_->serial : 0;
+  if (shown) Draw(*shown);
+  owner_->drawnSerial_ = shown ? shown->serial : 0;
   emit owner_->pictureDrawn();
 }
 

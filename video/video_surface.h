@@ -33,6 +33,7 @@ public:
 protected:
   void initializeGL() override;
   void paintGL() override;
+  bool event(QEvent* e) override;
   void mousePressEvent(QMouseEvent* e) override { Forward(e); }
   void mouseMoveEvent(QMouseEvent* e) override { Forward(e); }
   void mouseReleaseEvent(QMouseEvent* e) override { Forward(e); }
@@ -43,6 +44,8 @@ protected:
 private:
   // The window lies at (0, 0) of the widget: positions need no change.
   void Forward(QEvent* e) { QCoreApplication::sendEvent(owner_, e); }
+  // Shaders and textures for the current context.
+  void MakeResources();
   QOpenGLShaderProgram* RgbProgram(bool swapRedBlue);
   void ReleaseGL();
   bool Upload(const VideoPicture& picture);
@@ -51,7 +54,6 @@ private:
 
   CVideoStatic* owner_;
   bool ready_ = false;
-  std::shared_ptr<const VideoPicture> shown_;
   uint64_t uploadedSerial_ = 0;
   QOpenGLShaderProgram* yuvProgram_ = nullptr;
   QOpenGLShaderProgram* rgbProgram_ = nullptr;

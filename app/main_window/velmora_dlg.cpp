@@ -3,7 +3,6 @@
 #include <QCoreApplication>
 #include <QDropEvent>
 #include <QMimeData>
-#include <QOpenGLWidget>
 #include <QPainter>
 
 #include "app/config/config_dialog.h"
@@ -55,16 +54,8 @@ CVelmoraDlg::CVelmoraDlg(int uiMode, VolumeMixer& mixer) : CVxSkinDialog(nullptr
   map_ = new CMapDlg(ReadMapOptions(), this);
   map_->SetDefaultPosition(Settings().defaultLatitude, Settings().defaultLongitude);
   map_->ClearTrack(trackIndex_);
-  // The map's browser draws through OpenGL: the first such widget in a window
-  // turns the window's drawing to OpenGL and recreates the window, under the
-  // video window's own GL surface, which does not survive that. A tiny OpenGL
-  // widget (under the banner) makes the window so from the start, and the
-  // browser, slow to start, is made once the first picture is on screen.
-  auto* gl = new QOpenGLWidget(this);
-  gl->setGeometry(layout_.banner.x, layout_.banner.y, 1, 1);
-  gl->lower();
-  // A second after the first picture (not the black before it), so that the
-  // browser's start does not hold the first picture back.
+  // The browser is slow to start: it is made a second after the first picture
+  // (not the black before it), so that it does not hold that picture back.
   connect(video_->Video(), &CVideoStatic::pictureDrawn, this, [this] {
     if (video_->Video()->DrawnSerial() == 0 || mapScheduled_) return;
     mapScheduled_ = true;

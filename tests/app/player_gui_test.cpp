@@ -6,6 +6,7 @@
 
 #include <chrono>
 #include <filesystem>
+#include <set>
 #include <thread>
 
 #include <QAbstractButton>
@@ -27,6 +28,7 @@
 #include "skin/vx_skin_button.h"
 #include "telemetry/map/map_dlg.h"
 #include "tests/support/test_support.h"
+#include "tools/sample_card/frame_code.h"
 #include "video/video_static.h"
 
 using testsupport::TempDir;
@@ -154,6 +156,26 @@ TEST_F(PlayerWindow, OpensTheCardMarksItsDaysAndMinutesAndPlaysAClickedMinute) {
   EXPECT_EQ(Window().Timeline().SelectedHour(), 12);
   EXPECT_EQ(minutes.CellColour(1), kGrey);
   EXPECT_EQ(Playing(), recordings_[1]);
+}
+
+// The map's browser draws through OpenGL composition: when it is made, Qt
+// rebuilds the window's native window under the playing video, which goes on
+// showing pictures.
+TEST_F(PlayerWindow, PicturesGoOnAfterTheMapsBrowserIsMade) {
+  Start({recordings_[1]});
+  ASSERT_TRUE(PumpUntil([&] { return PicturesShown(); }));
+  CMapDlg& map = Window().MapWindow();
+  ASSERT_TRUE(PumpUntil([&] { return map.BrowserCreated() && map.isVisible(); }));
+  CVideoStatic& video = *Window().VideoArea().Video();
+  std::set<uint64_t> drawn;
+  ASSERT_TRUE(PumpUntil([&] {
+    drawn.insert(video.DrawnSerial());
+    return drawn.size() >= 10;
+  })) << drawn.size();
+  const QImage frame = video.GrabFramebuffer().convertToFormat(QImage::Format_RGB32);
+  EXPECT_GE(samplegen::DecodeFrameNumber(frame.constBits(), frame.width(), frame.height(),
+                                         static_cast<int>(frame.bytesPerLine()), samplegen::PixelLayout::kBgra32),
+            0);
 }
 
 TEST_F(PlayerWindow, StopGreysEveryCellAndHidesVideoAndMap) {

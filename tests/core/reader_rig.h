@@ -12,6 +12,7 @@
 
 #include "core/buffer.h"
 #include "core/find_file_path.h"
+#include "core/messages.h"
 #include "core/telemetry_mailbox.h"
 #include "core/ts_analyse.h"
 #include "core/ts_chn.h"
@@ -37,7 +38,15 @@ struct Arrived {
   int64_t filePos = -1;
   uint32_t generation = 0;
   int codec = kCodecH264;
+  uint64_t hash = 0;       // FNV-1a of the frame's bytes
+  size_t fileChanges = 0;  // WM_TS_FILECHANGE messages posted before it was taken
 };
+
+inline uint64_t HashBytes(const uint8_t* data, size_t size) {
+  uint64_t h = 14695981039346656037ull;
+  for (size_t i = 0; i < size; ++i) h = (h ^ data[i]) * 1099511628211ull;
+  return h;
+}
 
 class ReaderRig {
 public:
@@ -128,6 +137,8 @@ private:
     while (!done_) {
       bool any = false;
       if (!hold_) {
+        // The restarts announced before the audio frame is taken.
+        const size_t changes = mainWindow.Count(WM_TS_FILECHANGE);
         // Popped and recorded under the lock: a queue seen empty under it
         // holds no frame that is still on its way into the record.
         std::unique_lock lock(mutex_);
@@ -138,7 +149,8 @@ private:
         }
         if (audioQueue.Pop(d)) {
           any = true;
-          audio_.push_back({d.nType, d.nFps, d.nSpeed, d.dPts, d.nSize, d.nPosPermille, seq_++});
+          const uint64_t hash = HashBytes(d.pData, static_cast<size_t>(d.nSize));
+          audio_.push_back({d.nType, d.nFps, d.nSpeed, d.dPts, d.nSize, d.nPosPermille, seq_++, -1, 0, kCodecH264, hash, changes});
         }
         lock.unlock();
         if (videoTaken && paceMs_ > 0) std::this_thread::sleep_for(std::chrono::milliseconds(paceMs_));

@@ -10,6 +10,7 @@
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QMouseEvent>
+#include <QOpenGLWidget>
 #include <QOpenGLWindow>
 #include <QThread>
 
@@ -263,4 +264,37 @@ TEST_F(VideoWindowTest, PostedMessagesArriveInOrder) {
   for (int i = 0; i < 500; ++i)
     EXPECT_EQ(receiver.got[static_cast<size_t>(i)],
               std::make_tuple(1130 + static_cast<uint32_t>(i % 3), static_cast<uintptr_t>(i), static_cast<intptr_t>(-i)));
+}
+
+// A widget that draws through OpenGL composition (a browser, a QOpenGLWidget)
+// appearing in the same window makes Qt rebuild the window's native surface
+// under the video: pictures keep coming, and nothing crashes.
+TEST_F(VideoWindowTest, PicturesGoOnWhenTheWindowTurnsToOpenGlComposition) {
+  QWidget main;
+  main.setGeometry(100, 100, 640, 480);
+  auto* video = new CVideoStatic(&main);
+  video->setGeometry(0, 0, 320, 240);
+  main.show();
+  ASSERT_TRUE(PumpUntil([&] { return video->isVisible() && video->IsReady(); }));
+  const std::string card = testsupport::MakeSampleCard(dir_->path() + "/gl", "--files 1 --seconds 2 --size 320x240");
+  const auto packets = videotest::ReadVideoPackets(std::filesystem::directory_iterator(card)->path().string());
+  VideoRig rig(*video, 0);
+  ASSERT_TRUE(rig.Start());
+  size_t next = 0;
+  auto showsTheNextFrame = [&] {
+    rig.Push(packets[next]);
+    ASSERT_TRUE(PumpUntil([&] { return rig.tap.Pictures().size() > next; }));
+    const uint64_t serial = rig.tap.Pictures().back().serial;
+    ASSERT_TRUE(PumpUntil([&] { return video->DrawnSerial() == serial; })) << next;
+    const QImage frame = video->GrabFramebuffer().convertToFormat(QImage::Format_RGB32);
+    EXPECT_EQ(samplegen::DecodeFrameNumber(frame.constBits(), frame.width(), frame.height(),
+                                           static_cast<int>(frame.bytesPerLine()), samplegen::PixelLayout::kBgra32),
+              static_cast<int>(next));
+    ++next;
+  };
+  showsTheNextFrame();
+  auto* gl = new QOpenGLWidget(&main);
+  gl->setGeometry(330, 0, 200, 200);
+  gl->show();
+  for (int i = 0; i < 10; ++i) showsTheNextFrame();
 }
