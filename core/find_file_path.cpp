@@ -5,7 +5,6 @@
 #include <algorithm>
 #include <cstring>
 #include <ctime>
-#include <memory>
 
 #include "core/messages.h"
 #include "core/my_thread.h"
@@ -16,7 +15,8 @@
 
 namespace {
 
-constexpr int kLastPtsVideoPid = 0x1011;
+// The video PID of the camera's recordings, for files without program tables.
+constexpr int kDefaultVideoPid = 0x1011;
 
 } // namespace
 
@@ -143,14 +143,22 @@ int64_t CFindFilePath::LastWriteTime(const std::string& path) {
   return static_cast<int64_t>(std::mktime(&local));
 }
 
-int CFindFilePath::SpanSeconds(const std::string& path) {
-  // The program tables and the first video time stamp, near the file's start.
+namespace {
+
+// The video stream's PID as the program tables name it (0x1011 when the file
+// has none near its start) and its first time stamp in seconds (-1: none).
+struct FirstVideoStamp {
+  int videoPid = kDefaultVideoPid;
+  double seconds = -1;
+};
+
+FirstVideoStamp ReadFirstVideoStamp(const std::string& path) {
   constexpr int64_t kForwardLimit = 4 << 20;
+  FirstVideoStamp out;
   TsFile file;
-  if (!file.Open(path, false)) return 0;
+  if (!file.Open(path, false)) return out;
   TsDemux demux;
-  double first = -1;
-  while (first < 0 && file.Position() < kForwardLimit && file.FillForward() > 0) {
+  while (out.seconds < 0 && file.Position() < kForwardLimit && file.FillForward() > 0) {
     file.WalkForward(
         [&](const uint8_t* packet) {
           TsPacket p;
@@ -161,43 +169,53 @@ int CFindFilePath::SpanSeconds(const std::string& path) {
           }
           if (p.pid != demux.Pids().video || !p.unitStart) return true;
           PesHeader h;
-          if (ParsePesHeader(p.payload, static_cast<size_t>(p.payloadLength), h) && h.hasPts) first = h.pts;
-          return first < 0;
+          if (ParsePesHeader(p.payload, static_cast<size_t>(p.payloadLength), h) && h.hasPts) out.seconds = h.pts;
+          return out.seconds < 0;
         },
         [] { return true; });
   }
-  const int videoPid = demux.StreamsKnown() && demux.Pids().video >= 0 ? demux.Pids().video : kLastPtsVideoPid;
-  const int last = LastPtsSeconds(path, videoPid);
-  if (last <= 0) return 0;
-  int from = first > 0 ? static_cast<int>(first) : 0;
-  constexpr int kWrapSeconds = static_cast<int>((int64_t{1} << 33) / 90000); // 95443
-  int span = last - from;
-  if (span < 0) span += kWrapSeconds; // the clock wrapped inside the recording
-  return span;
+  if (demux.StreamsKnown() && demux.Pids().video >= 0) out.videoPid = demux.Pids().video;
+  return out;
 }
 
-int CFindFilePath::LastPtsSeconds(const std::string& path, int videoPid) {
+// The time stamp in seconds of the last video PES on videoPid that carries
+// one; -1 when there is none. The file's tail is walked forward, to its very
+// last packet, and taken four times longer until a stamp is found. A PES
+// header always lies in the payload of the packet that starts the PES.
+double ReadLastVideoStamp(const std::string& path, int videoPid) {
+  constexpr int64_t kFirstTail = 64 << 10;
+  constexpr int64_t kTailLimit = 16 << 20;
   TsFile file;
-  if (!file.Open(path, true)) return 0;
-  constexpr size_t kPesCapacity = 1 << 20;
-  std::unique_ptr<uint8_t[]> pes(new uint8_t[kPesCapacity]);
-  size_t count = 0; // bytes at the end of the buffer
-  int result = 0;
+  if (!file.Open(path, false)) return -1;
+  const int64_t size = file.Size();
+  double last = -1;
   auto onPacket = [&](const uint8_t* packet) {
     TsPacket p;
-    if (!ParseTsPacket(packet, p) || p.pid != videoPid) return true;
-    if (count + static_cast<size_t>(p.payloadLength) <= kPesCapacity) {
-      count += static_cast<size_t>(p.payloadLength);
-      std::memcpy(pes.get() + kPesCapacity - count, p.payload, static_cast<size_t>(p.payloadLength));
-    }
-    if (!p.unitStart) return true;
-    const uint8_t* start = pes.get() + kPesCapacity - count;
+    if (!ParseTsPacket(packet, p) || p.pid != videoPid || !p.unitStart) return true;
     PesHeader h;
-    if (ParsePesHeader(start, count, h) && (h.ptsDtsFlags == 2 || h.ptsDtsFlags == 3) && h.hasPts)
-      result = static_cast<int>(h.pts);
-    count = 0;
-    return result <= 0;
+    if (ParsePesHeader(p.payload, static_cast<size_t>(p.payloadLength), h) && h.hasPts) last = h.pts;
+    return true;
   };
-  while (result <= 0 && file.FillBackward() > 0) file.WalkBackward(onPacket, [] { return true; });
-  return result > 0 ? result : 0;
+  for (int64_t tail = kFirstTail;; tail *= 4) {
+    const int64_t from = tail < size ? size - tail : 0;
+    file.DropWindow(false);
+    file.SeekTo(from);
+    while (file.FillForward() > 0) file.WalkForward(onPacket, [] { return true; });
+    if (const uint8_t* trailing = file.TrailingPacket()) onPacket(trailing);
+    if (last >= 0 || from == 0 || tail >= kTailLimit) return last;
+  }
+}
+
+} // namespace
+
+int CFindFilePath::SpanSeconds(const std::string& path) {
+  const FirstVideoStamp first = ReadFirstVideoStamp(path);
+  const double last = ReadLastVideoStamp(path, first.videoPid);
+  if (last < 0) return 0;
+  // Whole seconds of the last stamp minus whole seconds of the first.
+  const int from = first.seconds > 0 ? static_cast<int>(first.seconds) : 0;
+  constexpr int kWrapSeconds = static_cast<int>((int64_t{1} << 33) / 90000); // 95443
+  int span = static_cast<int>(last) - from;
+  if (span < 0) span += kWrapSeconds; // the clock wrapped inside the recording
+  return span;
 }

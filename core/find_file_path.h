@@ -55,13 +55,11 @@ public:
   static std::string NextPath(const std::string& path);
   // The file's last-write time as local calendar time read back as Unix time.
   static int64_t LastWriteTime(const std::string& path);
-  // The whole seconds of the last video time stamp near the end of the file
-  // (video PID 0x1011 unless given); 0 when there is none.
-  static int LastPtsSeconds(const std::string& path, int videoPid = 0x1011);
-  // The seconds the recording's video time stamps span: the whole seconds of
-  // the last one minus those of the first, on the video stream its program
-  // tables name (0x1011 when it has none), across a wrap of the 33-bit
-  // clock. A recording whose stamps start at 0 gives its last time stamp.
+  // The seconds the recording's video time stamps span, the one measure of a
+  // recording's duration: the whole seconds of the last one minus those of the
+  // first, on the video stream its program tables name (0x1011 when it has
+  // none), across a wrap of the 33-bit clock. A recording whose stamps start
+  // at 0 gives its last time stamp; one without stamps gives 0.
   static int SpanSeconds(const std::string& path);
 
 private:

@@ -64,7 +64,7 @@ TEST(RecordingIndex, ScanListsNumbersTimesAndWriteProtection) {
     EXPECT_EQ(e.endTime, st.st_mtim.tv_sec);
     // The last frame of a 4-second recording is stamped 3.97 s: three whole seconds.
     EXPECT_EQ(e.endTime - e.startTime, 3);
-    EXPECT_EQ(CFindFilePath::LastPtsSeconds(e.path), 3);
+    EXPECT_EQ(CFindFilePath::SpanSeconds(e.path), 3);
     EXPECT_EQ(e.readOnly, i == 2 ? 1 : 0);
   }
   EXPECT_EQ(entries[2].startTime, entries[1].endTime + 1);
@@ -78,9 +78,24 @@ TEST(RecordingIndex, ScanListsNumbersTimesAndWriteProtection) {
   EXPECT_TRUE(quiet.Messages().empty());
 }
 
-TEST(RecordingIndex, TinyOrMissingFilesHaveNoDuration) {
+TEST(RecordingIndex, DurationIsTheSpanOfTheVideoStreamsOwnStamps) {
   TempDir dir;
   WriteFile(dir / "t_0001.ts", std::string(8000, '\x47'));
-  EXPECT_EQ(CFindFilePath::LastPtsSeconds(dir / "t_0001.ts"), 0);
-  EXPECT_EQ(CFindFilePath::LastPtsSeconds(dir / "missing_0002.ts"), 0);
+  // Another muxer's files: video on PID 0x200 with stamps from 1.4 s (10 s of
+  // pictures end at 11.37 s), and the same with the 33-bit clock wrapping in
+  // the middle (first stamp 95439.4 s, last 5.67 s after the wrap).
+  const std::string make = "ffmpeg -v error -f lavfi -i testsrc=d=10:s=160x120:r=30 -c:v libx264 -bf 0 "
+                           "-pix_fmt yuv420p -streamid 0:0x200 ";
+  ASSERT_EQ(testsupport::Run(make + (dir / "pid_0002.ts")), 0);
+  ASSERT_EQ(testsupport::Run(make + "-output_ts_offset 95438 " + (dir / "wrap_0003.ts")), 0);
+  struct Case {
+    std::string path;
+    int seconds;
+  } cases[] = {
+      {dir / "t_0001.ts", 0},       // no packet with a time stamp
+      {dir / "missing_0004.ts", 0}, // no file
+      {dir / "pid_0002.ts", 11 - 1},
+      {dir / "wrap_0003.ts", 5 + 95443 - 95439},
+  };
+  for (const auto& c : cases) EXPECT_EQ(CFindFilePath::SpanSeconds(c.path), c.seconds) << c.path;
 }

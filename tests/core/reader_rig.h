@@ -12,6 +12,7 @@
 
 #include "core/buffer.h"
 #include "core/find_file_path.h"
+#include "core/messages.h"
 #include "core/telemetry_mailbox.h"
 #include "core/ts_analyse.h"
 #include "core/ts_chn.h"
@@ -29,7 +30,15 @@ struct Arrived {
   int64_t filePos = -1;
   uint32_t generation = 0;
   int codec = kCodecH264;
+  uint64_t hash = 0;       // FNV-1a of the frame's bytes
+  size_t fileChanges = 0;  // WM_TS_FILECHANGE messages posted before it was taken
 };
+
+inline uint64_t HashBytes(const uint8_t* data, size_t size) {
+  uint64_t h = 14695981039346656037ull;
+  for (size_t i = 0; i < size; ++i) h = (h ^ data[i]) * 1099511628211ull;
+  return h;
+}
 
 class ReaderRig {
 public:
@@ -135,10 +144,12 @@ private:
           video_.push_back({d.nType, d.nFps, d.nSpeed, d.dPts, d.nSize, d.nPosPermille, seq_++, d.nFilePos, d.nGeneration, d.nCodec});
           if (paceMs_ > 0) std::this_thread::sleep_for(std::chrono::milliseconds(paceMs_));
         }
+        const size_t changes = mainWindow.Count(WM_TS_FILECHANGE);
         if (audioQueue.Pop(d)) {
           any = true;
+          const uint64_t hash = HashBytes(d.pData, static_cast<size_t>(d.nSize));
           std::lock_guard lock(mutex_);
-          audio_.push_back({d.nType, d.nFps, d.nSpeed, d.dPts, d.nSize, d.nPosPermille, seq_++});
+          audio_.push_back({d.nType, d.nFps, d.nSpeed, d.dPts, d.nSize, d.nPosPermille, seq_++, -1, 0, kCodecH264, hash, changes});
         }
       }
       if (any) cv_.notify_all();

@@ -7,6 +7,7 @@
 #include <cmath>
 #include <cstring>
 #include <filesystem>
+#include <map>
 
 #include "core/find_file_path.h"
 #include "core/messages.h"
@@ -26,6 +27,37 @@ void ExpectSameFrames(const std::vector<Arrived>& got, const std::vector<ProbedP
     EXPECT_NEAR(got[i].pts, want[i].dts + ptsOffset, 1e-4) << "frame " << i;
     EXPECT_EQ(got[i].type, want[i].key ? kFrameKey : kFrameOther) << "frame " << i;
   }
+}
+
+// The PES packets of one PID as they start in the file: offset of the first
+// packet and the hash of the payload after the PES header.
+struct PesAt {
+  int64_t offset;
+  uint64_t hash;
+};
+std::vector<PesAt> ListPes(const std::string& bytes, int pid) {
+  std::vector<PesAt> list;
+  std::string pes;
+  int64_t pesOffset = -1;
+  auto cut = [&] {
+    PesHeader h;
+    auto data = reinterpret_cast<const uint8_t*>(pes.data());
+    if (pesOffset >= 0 && ParsePesHeader(data, pes.size(), h))
+      list.push_back({pesOffset, HashBytes(data + h.payloadOffset, pes.size() - h.payloadOffset)});
+    pes.clear();
+  };
+  for (size_t at = 0; at + 188 <= bytes.size(); at += 188) {
+    auto p = reinterpret_cast<const uint8_t*>(bytes.data() + at);
+    TsPacket t;
+    if (p[0] != 0x47 || !ParseTsPacket(p, t) || t.pid != pid) continue;
+    if (t.unitStart) {
+      cut();
+      pesOffset = static_cast<int64_t>(at);
+    }
+    pes.append(reinterpret_cast<const char*>(t.payload), static_cast<size_t>(t.payloadLength));
+  }
+  cut();
+  return list;
 }
 
 class ReaderTest : public ::testing::Test {
@@ -194,6 +226,41 @@ TEST_F(ReaderTest, SeekResynchronisesAtAKeyFrameNearThePosition) {
   EXPECT_EQ(rig.mainWindow.Count(WM_TS_FILECHANGE), 1u);
 }
 
+// The sound queued before a seek never comes out after it: every audio frame
+// taken once the seek's WM_TS_FILECHANGE is out lies beyond the seek position.
+// A rising tone makes every frame's bytes its own.
+TEST(Reader, SoundQueuedBeforeASeekIsDroppedByIt) {
+  TempDir dir;
+  const std::string file = dir / "tone_0001.ts";
+  ASSERT_EQ(testsupport::Run("ffmpeg -v error -f lavfi -i testsrc=d=6:s=320x240:r=30 -f lavfi "
+                             "-i \"aevalsrc=sin(2*PI*(300+200*t)*t):s=48000:d=6\" -c:v libx264 -g 30 -bf 0 "
+                             "-pix_fmt yuv420p -c:a aac -ac 1 -pes_payload_size 0 " + file),
+            0);
+  const std::string bytes = ReadFile(file);
+  std::map<uint64_t, int64_t> audioAt; // payload hash -> offset of the PES in the file
+  for (const auto& pes : ListPes(bytes, 0x101)) audioAt.emplace(pes.hash, pes.offset);
+  ASSERT_GT(audioAt.size(), 200u);
+
+  ReaderRig rig;
+  rig.Pace(20); // the reader stays ahead, its queues full of the opening seconds
+  rig.Start(file);
+  ASSERT_TRUE(rig.WaitAudio(5));
+  rig.reader.Seek(800);
+  ASSERT_TRUE(rig.mainWindow.WaitFor(WM_TS_FILECHANGE));
+  ASSERT_TRUE(rig.WaitForwardEnd());
+  const auto seekByte = static_cast<int64_t>(0.8 * static_cast<double>(bytes.size()));
+  size_t after = 0;
+  for (const auto& a : rig.Audio()) {
+    if (a.fileChanges == 0) continue;
+    ++after;
+    const auto it = audioAt.find(a.hash);
+    ASSERT_NE(it, audioAt.end()) << "frame " << a.seq << " is no audio frame of the file";
+    // An audio PES begun a little before the key frame may be completed after it.
+    EXPECT_GT(it->second, seekByte - 16 * 188) << "frame " << a.seq << " was queued before the seek";
+  }
+  EXPECT_GE(after, 20u) << "the sound after the seek's key frame";
+}
+
 TEST_F(ReaderTest, PendingFileAndNeighbourRequestsSwitchRecordings) {
   auto files = testsupport::SortedFiles(card_);
   ReaderRig rig;
@@ -285,7 +352,7 @@ TEST(Reader, RecordingOverFourGigabytesIsReadAtItsTrueOffsets) {
   ASSERT_EQ(::ftruncate(fd, size), 0);
   ::close(fd);
 
-  EXPECT_EQ(CFindFilePath::LastPtsSeconds(path), 1);
+  EXPECT_EQ(CFindFilePath::SpanSeconds(path), 1);
   ReaderRig rig;
   rig.Start(path);
   for (int i = 0; i < 500 && !rig.reader.StreamsKnown(); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));

@@ -91,6 +91,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     reader.SetDirection(0);
     reader.Drive(3);
   }
-  CFindFilePath::LastPtsSeconds(path);
+  CFindFilePath::SpanSeconds(path);
   return 0;
 }

@@ -5,6 +5,7 @@
 
 #include <cmath>
 #include <cstdlib>
+#include <iterator>
 #include <map>
 #include <memory>
 
@@ -37,7 +38,9 @@ constexpr int kW = 320, kH = 240;
 std::map<int, std::vector<uint8_t>> DecodeReference(const std::vector<std::string>& files) {
   std::map<int, std::vector<uint8_t>> out;
   for (const std::string& file : files) {
+    const auto packets = videotest::ReadVideoPackets(file);
     AvDecoder d;
+    if (!packets.empty()) d.SetCodec(packets.front().codec);
     EXPECT_TRUE(d.Open(0, 0, 0));
     auto take = [&] {
       const AVFrame* p = d.Picture();
@@ -48,7 +51,7 @@ std::map<int, std::vector<uint8_t>> DecodeReference(const std::vector<std::strin
       const int n = samplegen::DecodeFrameNumber(luma.data(), p->width, p->height, p->width, samplegen::PixelLayout::kLuma8);
       out[n] = std::move(luma);
     };
-    for (const auto& packet : videotest::ReadVideoPackets(file)) {
+    for (const auto& packet : packets) {
       d.Send(packet.bytes.data(), static_cast<int>(packet.bytes.size()), AV_NOPTS_VALUE, -1);
       while (d.Receive()) take();
     }
@@ -63,18 +66,30 @@ struct Card {
   std::map<int, std::vector<uint8_t>> reference;
 };
 
-class ExactStepTest : public ::testing::TestWithParam<bool> {
+// The cards the steps run on: each codec without and with B-frames.
+struct CardKind {
+  const char* name;
+  const char* args;
+};
+constexpr CardKind kCards[] = {
+    {"Plain", ""},
+    {"BFrames", " --bframes"},
+    {"H265", " --codec h265"},
+    {"H265BFrames", " --codec h265 --bframes"},
+};
+constexpr int kCardCount = static_cast<int>(std::size(kCards));
+
+class ExactStepTest : public ::testing::TestWithParam<int> {
 protected:
   static void SetUpTestSuite() {
     dir_ = new TempDir;
     // Two recordings of 2 s at 30 fps, a key frame every 16 frames: frames 0..59
-    // and 60..119; without and with B-frames.
-    for (bool bframes : {false, true}) {
-      Card& card = cards_[bframes];
+    // and 60..119.
+    for (int i = 0; i < kCardCount; ++i) {
+      Card& card = cards_[i];
       card.files = testsupport::SortedFiles(
-          MakeSampleCard(dir_->path() + (bframes ? "/b" : "/plain"),
-                         std::string("--files 2 --seconds 2 --size 320x240 --gop 16 --no-telemetry") +
-                             (bframes ? " --bframes" : "")));
+          MakeSampleCard(dir_->path() + "/" + kCards[i].name,
+                         std::string("--files 2 --seconds 2 --size 320x240 --gop 16 --no-telemetry") + kCards[i].args));
       card.reference = DecodeReference(card.files);
     }
   }
@@ -131,7 +146,7 @@ protected:
   CVideoCtx& Video() { return dynamic_cast<CVideoCtx&>(chn_->VideoThread()); }
 
   static TempDir* dir_;
-  static Card cards_[2];
+  static Card cards_[kCardCount];
   YieldingClock clock_;
   ScopedClock scoped_{clock_};
   std::atomic<int> displayMode_{0};
@@ -140,7 +155,7 @@ protected:
   std::unique_ptr<CTSChn> chn_;
 };
 TempDir* ExactStepTest::dir_ = nullptr;
-Card ExactStepTest::cards_[2];
+Card ExactStepTest::cards_[kCardCount];
 
 } // namespace
 
@@ -208,5 +223,5 @@ TEST_P(ExactStepTest, TheKeptPicturesStayWithinTheirBound) {
   EXPECT_LE(Video().PeakCachedBytes(), bound);
 }
 
-INSTANTIATE_TEST_SUITE_P(Cards, ExactStepTest, ::testing::Values(false, true),
-                         [](const ::testing::TestParamInfo<bool>& p) { return p.param ? std::string("BFrames") : std::string("Plain"); });
+INSTANTIATE_TEST_SUITE_P(Cards, ExactStepTest, ::testing::Range(0, kCardCount),
+                         [](const ::testing::TestParamInfo<int>& p) { return std::string(kCards[p.param].name); });
