@@ -12,6 +12,7 @@
 #include "app/settings.h"
 #include "platform/tr_key.h"
 #include "skin/skin_bitmaps.h"
+#include "skin/skin_language.h"
 
 namespace {
 
@@ -158,6 +159,7 @@ void CDlgSDSet::Build() {
   picker->setGeometry(kLeftListX, RowY(0, kDateRow), kListWidth, kRowHeight);
   picker->setDateTimeRange(QDateTime(QDate(kUsrSetFirstYear, 1, 1), QTime(0, 0)),
                            QDateTime(QDate(kUsrSetLastYear, 12, 31), QTime(23, 59)));
+  picker->setLocale(skin::LanguageLocale()); // names and digits of the language in use
   Add(kDatePickerId, picker);
   connect(picker, &QDateTimeEdit::dateTimeChanged, this, [this](const QDateTime& t) {
     if (showing_) return;

@@ -171,7 +171,9 @@ void CConfigDlg::OnUiModeChosen(int position) {
 }
 
 void CConfigDlg::OnOk() {
+  const int language = Settings().language;
   const ConfigValues v = ApplyConfig(ReadValues(), prompts_, panel_);
+  if (Settings().language != language) skin::ApplyLanguage(); // painted words and skinned texts
   static_cast<QLineEdit*>(Control(1026))->setText(QString::number(v.burstCount));
   accept();
 }
