@@ -178,6 +178,29 @@ TEST_F(PlayerWindow, PicturesGoOnAfterTheMapsBrowserIsMade) {
             0);
 }
 
+// A recording whose sound the player cannot decode plays its pictures, and the
+// title bar says what is wrong with it (no box while it plays); Stop takes it away.
+TEST_F(PlayerWindow, WhatCannotBePlayedIsSaidInTheTitleBarWhileThePicturesPlay) {
+  TempDir tmp;
+  const std::string file = tmp / "mp2_0001.ts";
+  std::string log;
+  ASSERT_EQ(testsupport::Run("ffmpeg -v error -y -f lavfi -i testsrc=size=320x240:rate=30 -f lavfi -i "
+                             "sine=sample_rate=48000 -t 3 -c:v libx264 -preset ultrafast -pix_fmt yuv420p -c:a mp2 -f mpegts '" +
+                                 file + "' 2>&1",
+                             &log),
+            0)
+      << log;
+  Start({file});
+  ASSERT_TRUE(PumpUntil([&] { return PicturesShown(); }));
+  EXPECT_TRUE(PumpUntil([&] { return !Window().NoticeText().isEmpty(); })) << "no notice";
+  EXPECT_EQ(Window().NoticeText().toStdString(), "mp2_0001.ts: sound format not supported");
+  EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
+  EXPECT_NE(Channel(), nullptr);
+  Screenshot("notice");
+  Window().Panel().Button(layout::kIdStop)->click();
+  EXPECT_TRUE(Window().NoticeText().isEmpty());
+}
+
 TEST_F(PlayerWindow, StopGreysEveryCellAndHidesVideoAndMap) {
   Start();
   ASSERT_TRUE(PumpUntil([&] { return PicturesShown(); }));
