@@ -10,6 +10,7 @@
 #include "app/logic/card_finder.h"
 #include "app/main_window/dev_show_dlg.h"
 #include "app/main_window/timeline_strip.h"
+#include "app/map_offset_config.h"
 #include "app/picture_static.h"
 #include "app/settings.h"
 #include "camera/sd_set_dialog.h"
@@ -56,7 +57,7 @@ CVelmoraDlg::CVelmoraDlg(int uiMode, VolumeMixer& mixer) : CVxSkinDialog(nullptr
   connect(close_, &QAbstractButton::clicked, this, &QWidget::close);
   connect(minimize_, &QAbstractButton::clicked, this, &QWidget::showMinimized);
 
-  map_ = new CMapDlg(this);
+  map_ = new CMapDlg(ReadMapOptions(), this);
   map_->SetDefaultPosition(Settings().defaultLatitude, Settings().defaultLongitude);
   map_->ClearTrack(trackIndex_);
   // The browser is slow to start: it is made a second after the first picture

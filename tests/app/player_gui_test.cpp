@@ -172,10 +172,26 @@ TEST_F(PlayerWindow, PicturesGoOnAfterTheMapsBrowserIsMade) {
     drawn.insert(video.DrawnSerial());
     return drawn.size() >= 10;
   })) << drawn.size();
-  const QImage frame = video.GrabFramebuffer().convertToFormat(QImage::Format_RGB32);
-  EXPECT_GE(samplegen::DecodeFrameNumber(frame.constBits(), frame.width(), frame.height(),
-                                         static_cast<int>(frame.bytesPerLine()), samplegen::PixelLayout::kBgra32),
-            0);
+  auto numberOnScreen = [&] {
+    const QImage frame = video.GrabFramebuffer().convertToFormat(QImage::Format_RGB32);
+    return samplegen::DecodeFrameNumber(frame.constBits(), frame.width(), frame.height(),
+                                        static_cast<int>(frame.bytesPerLine()), samplegen::PixelLayout::kBgra32);
+  };
+  EXPECT_GE(numberOnScreen(), 0);
+  // The rebuilt window goes along when the video area floats and goes full screen.
+  CDevShowDlg& area = Window().VideoArea();
+  for (int i = 0; i < 2; ++i) {
+    area.DoubleClick();
+    drawn.clear();
+    EXPECT_TRUE(PumpUntil([&] {
+      drawn.insert(video.DrawnSerial());
+      return drawn.size() >= 5;
+    })) << i;
+    EXPECT_GE(numberOnScreen(), 0) << i;
+  }
+  EXPECT_TRUE(area.FullScreen());
+  area.close();
+  EXPECT_FALSE(area.Floating());
 }
 
 // A recording whose sound the player cannot decode plays its pictures, and the
@@ -234,6 +250,9 @@ TEST_F(PlayerWindow, TheFirstOfThreeDroppedFilesOpens) {
   qputenv("VELMORA_REMOVABLE_ROOTS", (program_.path() + "/none").c_str());
   Start();
   EXPECT_EQ(Channel(), nullptr);
+  // With nothing to play the map's browser is made a little after start: the
+  // video then starts in a window that already draws through OpenGL.
+  ASSERT_TRUE(PumpUntil([&] { return Window().MapWindow().BrowserCreated(); }));
   QMimeData data;
   data.setUrls({QUrl::fromLocalFile(QString::fromStdString(recordings_[2])),
                 QUrl::fromLocalFile(QString::fromStdString(recordings_[0])),
@@ -244,6 +263,7 @@ TEST_F(PlayerWindow, TheFirstOfThreeDroppedFilesOpens) {
   QDropEvent drop(QPointF(400, 300), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
   QCoreApplication::sendEvent(&Window(), &drop);
   EXPECT_TRUE(PumpUntil([&] { return Playing() == recordings_[2]; })) << Playing() << " channel " << (Channel() != nullptr);
+  EXPECT_TRUE(PumpUntil([&] { return PicturesShown(); }));
 }
 
 TEST_F(PlayerWindow, AFileNamedOnTheCommandLineOpensAndKeysDriveIt) {

@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "app/map_offset_config.h"
 #include "app/settings.h"
 #include "core/ts_demux.h"
 #include "telemetry/map/map_dlg.h"
@@ -99,7 +100,7 @@ int main(int argc, char** argv) {
   main.move(0, 0);
   main.show();
 
-  CMapDlg map(&main);
+  CMapDlg map(ReadMapOptions(), &main);
   map.SetDefaultPosition(Settings().defaultLatitude, Settings().defaultLongitude);
   map.ClearTrack(0);
   map.SetDockRect(rect.x(), rect.y(), rect.width(), rect.height());
