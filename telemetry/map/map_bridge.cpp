@@ -115,7 +115,7 @@ std::string MapBridge::PageSettingsScript() const {
   s += ",default_lat:" + JsString(FormatNumber(defaultLat_, 6));
   s += ",tile_url:" + JsString(options_.tileUrl);
   s += ",satellite_url:" + JsString(options_.satelliteUrl);
-  s += ",net_fail_text:" + JsString(options_.translate ? options_.translate(kNetFail) : std::string(kNetFail));
+  s += ",net_fail_text:" + JsString(Text(kNetFail));
   s += "};for(var k in t){var e=document.getElementById(k);if(e)e.textContent=t[k];}})();";
   return s;
 }

@@ -67,6 +67,10 @@ public:
   void PageLoadStarted();
   // True when this failure is to be shown.
   bool ReportFailure();
+  // english in the owner's language (the English text without a translation).
+  std::string Text(std::string_view english) const {
+    return options_.translate ? options_.translate(english) : std::string(english);
+  }
   int SilentFailures() const { return silentFailures_; }
 
   // The page of the options: "map/mapdlg_baidu.htm" or "map/mapdlg.htm" in

@@ -2,6 +2,7 @@
 
 #include <unistd.h>
 
+#include <QAbstractButton>
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QFile>
@@ -17,6 +18,8 @@
 #include <QWebEngineView>
 #include <cstdlib>
 #include <utility>
+
+#include "platform/tr_key.h"
 
 namespace {
 
@@ -167,6 +170,7 @@ void CMapDlg::ShowMessage(const QString& text) {
     return;
   }
   auto* box = new QMessageBox(QMessageBox::Warning, windowTitle(), text, QMessageBox::Ok, window());
+  box->button(QMessageBox::Ok)->setText(QString::fromStdString(bridge_.Text(TR_KEY("OK"))));
   box->setAttribute(Qt::WA_DeleteOnClose);
   box->setModal(true);
   box->show();
