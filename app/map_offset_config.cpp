@@ -17,3 +17,20 @@ MapOffsetChoice ReadMapOffsetChoice() {
 bool LoadMapOffsetTable() {
   return LoadGpsOffsetTableAtStartUp(ReadMapOffsetChoice().automatic, Settings().resourceFolder + "offset_min.bin");
 }
+
+MapOptions ReadMapOptions() {
+  MapOptions options;
+  options.resourceFolder = Settings().resourceFolder;
+  options.secondPage = ReadConfigInt("Config", "baiduMap", 0) != 0;
+  options.tileUrl = ReadConfigText("Config", kMapTileUrlKey, "");
+  options.satelliteUrl = ReadConfigText("Config", kMapSatelliteUrlKey, "");
+  options.defaultLongitude = ReadDecimal(ReadConfigText("Config", "m_default_lng", "120.528903"));
+  options.defaultLatitude = ReadDecimal(ReadConfigText("Config", "m_default_lat", "24.077715"));
+  options.offsetChoice = ReadMapOffsetChoice;
+  options.translate = [](std::string_view english) { return Translate(english); };
+  options.storeDefaultPosition = [](double latitude, double longitude) {
+    Settings().defaultLatitude = latitude;
+    Settings().defaultLongitude = longitude;
+  };
+  return options;
+}

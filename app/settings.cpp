@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <fstream>
+#include <utility>
 
 #include "platform/files.h"
 #include "platform/profile.h"
@@ -295,4 +296,22 @@ std::string SystemLanguageCode() {
     if (value && *value) return LanguageCodeForId(LangIdForLocale(value));
   }
   return "en_US";
+}
+
+std::string LocaleNameOfLanguage(std::string_view code) {
+  // Codes of the language table that are not the locale's own name.
+  static constexpr std::pair<std::string_view, std::string_view> kOwnNames[] = {
+      {"jp_JP", "ja_JP"}, {"cz_CZ", "cs_CZ"}, {"ua_UA", "uk_UA"}, {"ba_BA", "eu_ES"},
+      {"es_AS", "ast_ES"}, {"fr_BR", "br_FR"},
+  };
+  for (const auto& [table, locale] : kOwnNames)
+    if (code == table) return std::string(locale);
+  return std::string(code);
+}
+
+std::string LanguageLocaleName() {
+  const AppSettings& s = Settings();
+  const int index = s.language.load(std::memory_order_relaxed);
+  if (index < 0 || index >= kLanguageCount || !s.languages[static_cast<size_t>(index)].present) return "en_US";
+  return LocaleNameOfLanguage(s.languages[static_cast<size_t>(index)].code);
 }

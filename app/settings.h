@@ -73,3 +73,10 @@ bool SaveLanguageChoice();
 std::string Translate(std::string_view english);
 // The table code for the process locale (LC_ALL, LC_MESSAGES, LANG).
 std::string SystemLanguageCode();
+// The locale name ("ja_JP") that formats dates, names and numbers for a table
+// code: the code itself where it is one, the locale's own for the codes that
+// are not ("jp_JP", "cz_CZ", "ua_UA", ...).
+std::string LocaleNameOfLanguage(std::string_view code);
+// The locale name of the language the texts are shown in: "en_US" while the
+// language in use has no file.
+std::string LanguageLocaleName();

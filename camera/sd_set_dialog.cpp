@@ -3,7 +3,6 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDateTimeEdit>
-#include <QFrame>
 #include <QFont>
 #include <QLabel>
 #include <QPushButton>
@@ -11,7 +10,8 @@
 
 #include "app/settings.h"
 #include "platform/tr_key.h"
-#include "skin/skin_bitmaps.h"
+#include "skin/dialog_style.h"
+#include "skin/skin_language.h"
 
 namespace {
 
@@ -20,7 +20,7 @@ QString Tr(const char* english) { return QString::fromStdString(Translate(englis
 // Dialog size and the place of every control, in pixels. The side picture
 // sits in frame 1023 on the left; every other control lies in the content
 // area to its right, placed from the content area's corner.
-constexpr int kSideFrameX = 12, kSideFrameY = 12, kSidePicture = 170;
+constexpr int kSideFrameX = 12, kSideFrameY = 12;
 constexpr int kContentX = 144, kContentWidth = 740;
 constexpr int kWidth = kContentX + kContentWidth, kHeight = 564;
 constexpr int kRowHeight = 26, kRowStep = 33;
@@ -96,24 +96,20 @@ void CDlgSDSet::Add(int id, QWidget* w) { controls_[id] = w; }
 void CDlgSDSet::Build() {
   setWindowTitle(Tr("SD Card Setup"));
   setFixedSize(kWidth, kHeight);
-  const QPixmap side = skin::LoadSkinBitmap(kSidePicture);
-  auto* frame = new QFrame(this);
-  frame->setGeometry(kSideFrameX, kSideFrameY, side.isNull() ? 120 : side.deviceIndependentSize().toSize().width(),
-                     side.isNull() ? 360 : side.deviceIndependentSize().toSize().height());
-  Add(1023, frame);
-  auto* picture = new QLabel(this);
-  picture->setPixmap(side);
-  picture->setGeometry(frame->geometry()); // the picture goes onto the frame
-  Add(1022, picture);
+  skin::ApplyDialogStyle(this);
+  const skin::SidePicture side = skin::AddSidePicture(this, {kSideFrameX, kSideFrameY});
+  Add(1023, side.frame);
+  Add(1022, side.picture);
   auto* content = new QWidget(this);
   content->setGeometry(kContentX, 0, kContentWidth, kHeight);
   QWidget* const parent = content;
-  QFont sectionFont("DejaVu Sans");
+  QFont sectionFont = font(); // the dialog's faces
   sectionFont.setBold(true);
   sectionFont.setPointSize(11);
   for (const Section& s : kSections) {
     auto* label = new QLabel(Tr(s.text), parent);
     label->setFont(sectionFont);
+    skin::MarkSectionHeading(label);
     label->move(s.x, s.y);
     label->adjustSize();
     Add(s.id, label);
@@ -158,6 +154,7 @@ void CDlgSDSet::Build() {
   picker->setGeometry(kLeftListX, RowY(0, kDateRow), kListWidth, kRowHeight);
   picker->setDateTimeRange(QDateTime(QDate(kUsrSetFirstYear, 1, 1), QTime(0, 0)),
                            QDateTime(QDate(kUsrSetLastYear, 12, 31), QTime(23, 59)));
+  picker->setLocale(skin::LanguageLocale()); // names and digits of the language in use
   Add(kDatePickerId, picker);
   connect(picker, &QDateTimeEdit::dateTimeChanged, this, [this](const QDateTime& t) {
     if (showing_) return;

@@ -211,7 +211,7 @@ void CTSAnalyse::ReadForwardBlock() {
     if (file_.IsOpen() && !demux_->StreamsKnown()) SetFault(kFaultNotTransportStream, true);
     // The end of the recording: the next one follows without a flush, so
     // playback runs on without a gap; when there is none, wait for one.
-    if (!NextFile()) platform::CurrentClock().WaitFor(wake_, 100);
+    if (!NextFile()) Idle();
     return;
   }
   position_ = file_.Position();
@@ -230,13 +230,19 @@ void CTSAnalyse::ReadForwardBlock() {
 void CTSAnalyse::ReadBackwardBlock() {
   if (file_.FillBackward() == 0) {
     position_ = file_.Position();
-    if (!PrevFile()) platform::CurrentClock().WaitFor(wake_, 100);
+    if (!PrevFile()) Idle();
     return;
   }
   position_ = file_.Position();
   platform::PostTo(links_.panel, WM_TS_PROGRESS, static_cast<uintptr_t>(ProgressPermille()));
   file_.WalkBackward([this](const uint8_t* p) { return HandleReversePacket(p); },
                      [this] { return running_.load(std::memory_order_relaxed) && !DirectionRequested(); });
+}
+
+// Nothing to read: wait for a request or a new recording.
+void CTSAnalyse::Idle() {
+  idleWaits_.fetch_add(1, std::memory_order_release);
+  platform::CurrentClock().WaitFor(wake_, 100);
 }
 
 int CTSAnalyse::ProgressPermille() const {

@@ -72,6 +72,10 @@ public:
   int NominalFrameRate() const { return nominalRate_.load(std::memory_order_relaxed); }
   // What keeps the open recording from playing whole (RecordingFault bits).
   int Faults() const { return faults_.load(std::memory_order_acquire); }
+  // How often the reader has found nothing to read (the end, or the start in
+  // reverse, of the last recording) and waited. Once it has grown by two since
+  // a request was made, a whole pass began after the request: it was taken.
+  int IdleWaits() const { return idleWaits_.load(std::memory_order_acquire); }
 
 protected:
   virtual bool OpenFile(int direction);
@@ -87,6 +91,7 @@ protected:
 private:
   void ReadForwardBlock();
   void ReadBackwardBlock();
+  void Idle();
   bool HandlePacket(const uint8_t* packet);
   bool HandleReversePacket(const uint8_t* packet);
   // Cuts the video PES in the buffer; true when it was a key frame.
@@ -137,6 +142,7 @@ private:
   std::atomic<int64_t> fileSize_{0};
   std::atomic<int> nominalRate_{30};
   std::atomic<int> faults_{0};
+  std::atomic<int> idleWaits_{0};
   mutable std::mutex pathMutex_;
   std::string currentPath_;
   int fileSerial_ = 0;       // of the current path; written before the thread starts, then by it

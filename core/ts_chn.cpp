@@ -54,12 +54,13 @@ bool CTSChn::Start(const std::vector<RecordingEntry>* list) {
   return reader_->Start(path_);
 }
 
-void CTSChn::Stop() {
+bool CTSChn::Stop() {
   videoQueue_->Release();
   audioQueue_->Release();
   reader_->Stop();
-  videoThread_->Stop(10000);
-  audioThread_->Stop(10000);
+  const bool video = videoThread_->Stop(10000);
+  const bool audio = audioThread_->Stop(10000);
+  return video && audio;
 }
 
 void CTSChn::ExactStep(int direction) {

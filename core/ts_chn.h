@@ -55,7 +55,9 @@ public:
   // Starts the threads and the reader; with a list, the list is the channel's
   // recording list, otherwise the file's folder is scanned in the background.
   bool Start(const std::vector<RecordingEntry>* list = nullptr);
-  void Stop();
+  // Stops the reader (without limit) and the decode threads (10 s each).
+  // Returns false when a decode thread had to be waited out.
+  bool Stop();
 
   int Seek(int a);
   int SetDirection(int direction);

@@ -7,6 +7,9 @@
 #include <QPainter>
 #include <QPalette>
 
+#include "platform/tr_key.h"
+#include "skin/skin_language.h"
+
 namespace {
 
 const QColor kBackground(255, 255, 255);
@@ -20,8 +23,10 @@ struct Weekday {
   const char* name;
   QColor color;
 };
-const Weekday kWeekdays[7] = {{"Sun", QColor(255, 0, 0)}, {"Mon", kDark}, {"Tue", kDark}, {"Wed", kDark},
-                              {"Thu", kDark},             {"Fri", kDark}, {"Sat", QColor(0, 0, 255)}};
+// The English names are the keys of their translations.
+const Weekday kWeekdays[7] = {{TR_KEY("Sun"), QColor(255, 0, 0)}, {TR_KEY("Mon"), kDark}, {TR_KEY("Tue"), kDark},
+                              {TR_KEY("Wed"), kDark},             {TR_KEY("Thu"), kDark}, {TR_KEY("Fri"), kDark},
+                              {TR_KEY("Sat"), QColor(0, 0, 255)}};
 
 QColor ColumnColour(int column) {
   return column == 0 ? QColor(255, 0, 0) : column == 6 ? QColor(0, 0, 255) : QColor(0, 0, 0);
@@ -38,6 +43,7 @@ CMonthCalCtrlEx::CMonthCalCtrlEx(QWidget* parent) : QWidget(parent) {
   // The calendar's face: a CJK-capable sans, 9 points at 96 dots per inch.
   font_.setFamilies({QStringLiteral("Noto Sans CJK TC"), QStringLiteral("DejaVu Sans")});
   font_.setPixelSize(12);
+  TranslateWeekdays();
   for (int i = 0; i < kCells; ++i) {
     cells_[i].date = QDate(1970, 1, 1);
     cells_[i].textColor = ColumnColour(i % 7);
@@ -60,6 +66,18 @@ CMonthCalCtrlEx::CMonthCalCtrlEx(QWidget* parent) : QWidget(parent) {
   connect(yearList_, &QComboBox::activated, this, &CMonthCalCtrlEx::OnYearChosen);
   connect(monthList_, &QComboBox::activated, this, &CMonthCalCtrlEx::OnMonthChosen);
   Layout();
+}
+
+void CMonthCalCtrlEx::TranslateWeekdays() {
+  for (int i = 0; i < 7; ++i) weekdayNames_[i] = skin::TranslatedText(kWeekdays[i].name);
+}
+
+void CMonthCalCtrlEx::changeEvent(QEvent* event) {
+  if (event->type() == QEvent::LanguageChange) {
+    TranslateWeekdays();
+    update();
+  }
+  QWidget::changeEvent(event);
 }
 
 void CMonthCalCtrlEx::RefillYearList(int year) {
@@ -260,7 +278,7 @@ void CMonthCalCtrlEx::paintEvent(QPaintEvent*) {
   p.setFont(font_);
   for (int i = 0; i < 7; ++i) {
     p.setPen(kWeekdays[i].color);
-    p.drawText(WeekdayRect(i), Qt::AlignCenter | Qt::TextSingleLine, QString::fromLatin1(kWeekdays[i].name));
+    p.drawText(WeekdayRect(i), Qt::AlignCenter | Qt::TextSingleLine, weekdayNames_[i]);
   }
   const QColor shadow = palette().color(QPalette::Dark);
   for (int i = 0; i < kCells; ++i) {

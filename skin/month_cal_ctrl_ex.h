@@ -62,6 +62,8 @@ public:
   QComboBox* YearList() const { return yearList_; }
   QComboBox* MonthList() const { return monthList_; }
   QFont CalendarFont() const { return font_; }
+  // The name drawn above a column (0 Sunday .. 6 Saturday), in the language in use.
+  QString WeekdayName(int column) const { return weekdayNames_[column]; }
 
 signals:
   void Notify(int code);
@@ -73,6 +75,8 @@ protected:
   void mousePressEvent(QMouseEvent* event) override;
   void mouseReleaseEvent(QMouseEvent* event) override;
   void leaveEvent(QEvent* event) override;
+  // A language change takes the weekday names anew.
+  void changeEvent(QEvent* event) override;
 
 private:
   void FillCells(const QDate& date);
@@ -86,7 +90,10 @@ private:
   void OnYearChosen(int index);
   void OnMonthChosen(int index);
 
+  void TranslateWeekdays();
+
   QFont font_;
+  QString weekdayNames_[7];
   QComboBox* yearList_ = nullptr;
   QComboBox* monthList_ = nullptr;
   std::vector<QDate> marks_;

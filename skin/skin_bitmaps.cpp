@@ -6,10 +6,19 @@
 #include <map>
 #include <utility>
 
+#include <QApplication>
+#include <QFile>
+#include <QFont>
+#include <QFontMetricsF>
 #include <QGuiApplication>
 #include <QPainter>
+#include <QRegularExpression>
 #include <QScreen>
 #include <QSvgRenderer>
+#include <QWidget>
+
+#include "platform/tr_key.h"
+#include "skin/skin_language.h"
 
 namespace skin {
 namespace {
@@ -84,6 +93,89 @@ constexpr std::array kShared = {134, 135, 136, 138, 139, 140, 141, 142, 143, 144
                                 154, 155, 158, 161, 162, 163, 166, 167, 170, 437, 447, 449, 450, 451, 452,
                                 456, 457, 459};
 
+// The words the artwork paints, by the English key its text elements carry
+// (data-label); only these are translated.
+constexpr const char* kPaintedKeys[] = {
+    TR_KEY("No Video"), TR_KEY("Map"),   TR_KEY("Min"),   TR_KEY("Hour"),
+    TR_KEY("Timeline"), TR_KEY("Speed"), TR_KEY("Dash Camera Player"),
+};
+
+bool IsPaintedKey(const QString& key) {
+  for (const char* k : kPaintedKeys)
+    if (key == QLatin1String(k)) return true;
+  return false;
+}
+
+QString Attribute(const QString& attributes, const QString& name) {
+  const QRegularExpression re(QStringLiteral("\\b%1=\"([^\"]*)\"").arg(name));
+  const QRegularExpressionMatch m = re.match(attributes);
+  return m.hasMatch() ? m.captured(1) : QString();
+}
+
+// Width of a text in the element's face, size and weight.
+double TextWidth(const QString& attributes, const QString& text) {
+  QFont font(Attribute(attributes, QStringLiteral("font-family")));
+  font.setPixelSize(100); // measured large, then scaled: sizes are fractional
+  font.setBold(Attribute(attributes, QStringLiteral("font-weight")) == QLatin1String("bold"));
+  const double size = Attribute(attributes, QStringLiteral("font-size")).toDouble();
+  return QFontMetricsF(font).horizontalAdvance(text) * size / 100.0;
+}
+
+QString XmlEscaped(const QString& text) { return text.toHtmlEscaped(); }
+
+// <text ATTRIBUTES data-label="KEY" ...>WORD</text>
+const QRegularExpression& LabelPattern() {
+  static const QRegularExpression re(QStringLiteral("<text([^>]*\\bdata-label=\"([^\"]*)\"[^>]*)>([^<]*)</text>"));
+  return re;
+}
+
+PaintedLabel LabelOf(const QRegularExpressionMatch& m) {
+  const QString attributes = m.captured(1);
+  PaintedLabel label;
+  label.key = m.captured(2).toStdString();
+  label.text = LanguageLocale().toUpper(TranslatedText(label.key.c_str()));
+  label.room = Attribute(attributes, QStringLiteral("data-room")).toDouble();
+  label.width = TextWidth(attributes, label.text);
+  return label;
+}
+
+QByteArray ArtworkOf(const SkinBitmapInfo& info) {
+  QFile file(QStringLiteral(":/skin/art/") + QString::fromLatin1(info.source));
+  return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+// The artwork with its painted words in the language in use.
+QByteArray TranslatedArtwork(const QByteArray& svg) {
+  if (!svg.contains("data-label=")) return svg;
+  const QString source = QString::fromUtf8(svg);
+  QString out;
+  qsizetype done = 0;
+  for (auto it = LabelPattern().globalMatch(source); it.hasNext();) {
+    const QRegularExpressionMatch m = it.next();
+    out += QStringView(source).mid(done, m.capturedStart() - done);
+    done = m.capturedEnd();
+    if (!IsPaintedKey(m.captured(2))) {
+      out += m.captured(0);
+      continue;
+    }
+    const PaintedLabel label = LabelOf(m);
+    QString attributes = m.captured(1);
+    if (label.room > 0 && label.width > label.room) {
+      const double size = Attribute(attributes, QStringLiteral("font-size")).toDouble() * label.room / label.width;
+      attributes.replace(QRegularExpression(QStringLiteral("\\bfont-size=\"[^\"]*\"")),
+                         QStringLiteral("font-size=\"%1\"").arg(size, 0, 'f', 2));
+    }
+    out += QStringLiteral("<text") + attributes + QLatin1Char('>') + XmlEscaped(label.text) + QStringLiteral("</text>");
+  }
+  out += QStringView(source).mid(done);
+  return out.toUtf8();
+}
+
+std::map<std::pair<int, qreal>, QImage>& Cache() {
+  static std::map<std::pair<int, qreal>, QImage> cache;
+  return cache;
+}
+
 qreal ScreenRatio() {
   if (auto* app = qobject_cast<QGuiApplication*>(QCoreApplication::instance()))
     if (QScreen* screen = app->primaryScreen()) return screen->devicePixelRatio();
@@ -91,7 +183,7 @@ qreal ScreenRatio() {
 }
 
 QImage Render(const SkinBitmapInfo& info, qreal ratio) {
-  QSvgRenderer renderer(QStringLiteral(":/skin/art/") + QString::fromLatin1(info.source));
+  QSvgRenderer renderer(TranslatedArtwork(ArtworkOf(info)));
   if (!renderer.isValid()) return {};
   const QSize device(static_cast<int>(std::lround(info.width * ratio)), static_cast<int>(std::lround(info.height * ratio)));
   QImage image(device, QImage::Format_ARGB32_Premultiplied);
@@ -129,7 +221,7 @@ QImage LoadSkinImage(int number, qreal devicePixelRatio) {
   const SkinBitmapInfo* info = FindSkinBitmap(number);
   if (!info) return {};
   const qreal ratio = devicePixelRatio > 0 ? devicePixelRatio : ScreenRatio();
-  static std::map<std::pair<int, qreal>, QImage> cache;
+  auto& cache = Cache();
   auto key = std::make_pair(number, ratio);
   auto it = cache.find(key);
   if (it == cache.end()) it = cache.emplace(key, Render(*info, ratio)).first;
@@ -139,6 +231,27 @@ QImage LoadSkinImage(int number, qreal devicePixelRatio) {
 QPixmap LoadSkinBitmap(int number, qreal devicePixelRatio) {
   QImage image = LoadSkinImage(number, devicePixelRatio);
   return image.isNull() ? QPixmap() : QPixmap::fromImage(image);
+}
+
+std::vector<PaintedLabel> PaintedLabelsOf(int number) {
+  std::vector<PaintedLabel> labels;
+  const SkinBitmapInfo* info = FindSkinBitmap(number);
+  if (!info) return labels;
+  const QString source = QString::fromUtf8(ArtworkOf(*info));
+  for (auto it = LabelPattern().globalMatch(source); it.hasNext();) {
+    const QRegularExpressionMatch m = it.next();
+    if (IsPaintedKey(m.captured(2))) labels.push_back(LabelOf(m));
+  }
+  return labels;
+}
+
+void ApplyLanguage() {
+  Cache().clear();
+  if (!qobject_cast<QApplication*>(QCoreApplication::instance())) return;
+  for (QWidget* w : QApplication::allWidgets()) {
+    QEvent change(QEvent::LanguageChange);
+    QCoreApplication::sendEvent(w, &change);
+  }
 }
 
 } // namespace skin

@@ -1,5 +1,6 @@
 #pragma once
 #include <span>
+#include <string>
 #include <vector>
 
 #include <QImage>
@@ -49,5 +50,23 @@ std::vector<int> SkinBitmapsForMode(int uiMode);
 // for the life of the process (GUI thread only).
 QPixmap LoadSkinBitmap(int number, qreal devicePixelRatio = 0);
 QImage LoadSkinImage(int number, qreal devicePixelRatio = 0);
+
+// A word painted into a bitmap (a caption such as "TIMELINE"): the artwork
+// marks it with the English key it is looked up by and the room it may take.
+// It is painted in capitals in the language in use; a translation wider than
+// its room is painted smaller so that it fits.
+struct PaintedLabel {
+  std::string key; // the English text looked up
+  QString text;    // what is painted, before any shrinking
+  double room;     // the width it may take, in logical pixels
+  double width;    // the width the text needs at the artwork's size
+};
+// The painted words of a bitmap, in the language in use.
+std::vector<PaintedLabel> PaintedLabelsOf(int number);
+
+// The language in use changed: renders the bitmaps again from now on and
+// tells every widget (QEvent::LanguageChange), so that skinned windows take
+// their pictures and texts anew.
+void ApplyLanguage();
 
 } // namespace skin

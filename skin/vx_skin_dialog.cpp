@@ -18,6 +18,7 @@ CVxSkinDialog::CVxSkinDialog(QWidget* parent, Qt::WindowFlags flags) : QDialog(p
 }
 
 bool CVxSkinDialog::SetBackground(int bitmapNumber) {
+  backgroundNumber_ = bitmapNumber;
   background_ = skin::LoadSkinBitmap(bitmapNumber, devicePixelRatioF());
   const skin::SkinBitmapInfo* info = background_.isNull() ? nullptr : skin::FindSkinBitmap(bitmapNumber);
   bgWidth_ = info ? info->width : 0;
@@ -25,6 +26,11 @@ bool CVxSkinDialog::SetBackground(int bitmapNumber) {
   UpdateShape();
   update();
   return true;
+}
+
+void CVxSkinDialog::changeEvent(QEvent* event) {
+  if (event->type() == QEvent::LanguageChange && backgroundNumber_ != 0) SetBackground(backgroundNumber_);
+  QDialog::changeEvent(event);
 }
 
 void CVxSkinDialog::SetCornerEllipse(int width, int height) {

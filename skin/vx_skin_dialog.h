@@ -38,11 +38,14 @@ protected:
   void paintEvent(QPaintEvent* event) override;
   void resizeEvent(QResizeEvent* event) override;
   void mousePressEvent(QMouseEvent* event) override;
+  // A language change renders the background again (its painted words).
+  void changeEvent(QEvent* event) override;
 
 private:
   void UpdateShape();
 
   QPixmap background_;
+  int backgroundNumber_ = 0;
   int bgWidth_ = 0;
   int bgHeight_ = 0;
   bool drag_ = true;

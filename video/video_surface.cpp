@@ -87,11 +87,6 @@ void CVideoStatic::Surface::initializeGL() { MakeResources(); }
 
 void CVideoStatic::Surface::MakeResources() {
   initializeOpenGLFunctions();
-  yuvProgram_ = new QOpenGLShaderProgram;
-  bool yuvOk = yuvProgram_->addShaderFromSourceCode(QOpenGLShader::Vertex, kVertexShader) &&
-               yuvProgram_->addShaderFromSourceCode(QOpenGLShader::Fragment, kYuvShader);
-  yuvProgram_->bindAttributeLocation("position", 0);
-  yuvOk = yuvOk && yuvProgram_->link();
   QOpenGLContext* gl = QOpenGLContext::currentContext();
   uploadBgra_ = !gl->isOpenGLES() || gl->hasExtension("GL_EXT_texture_format_BGRA8888");
   rgbProgram_ = RgbProgram(false);
@@ -99,9 +94,11 @@ void CVideoStatic::Surface::MakeResources() {
   // Without the converter only RGB pictures can be shown; the video thread switches
   // over. A software renderer converts 4:2:0 in its shader at several times the cost
   // of the scaler's conversion and a plain copy, so it gets RGB pictures too, unless
-  // VELMORA_GL_YUV is set (to try the shader there).
+  // VELMORA_GL_YUV is set (to try the shader there); its converter is only built if
+  // a 4:2:0 picture still comes, which keeps the compile off the first picture's way.
   const bool software = SoftwareRenderer(reinterpret_cast<const char*>(glGetString(GL_RENDERER)));
-  if (!yuvOk || (software && !qEnvironmentVariableIsSet("VELMORA_GL_YUV"))) owner_->yuvWorks_ = false;
+  if (software && !qEnvironmentVariableIsSet("VELMORA_GL_YUV")) owner_->yuvWorks_ = false;
+  else if (!YuvProgram()) owner_->yuvWorks_ = false;
   glGenTextures(3, textures_);
   for (int i = 0; i < 3; ++i) {
     glBindTexture(GL_TEXTURE_2D, textures_[i]);
@@ -114,6 +111,15 @@ void CVideoStatic::Surface::MakeResources() {
   }
   uploadedSerial_ = 0;
   ready_ = true;
+}
+
+QOpenGLShaderProgram* CVideoStatic::Surface::YuvProgram() {
+  if (yuvProgram_) return yuvProgram_->isLinked() ? yuvProgram_ : nullptr;
+  yuvProgram_ = new QOpenGLShaderProgram;
+  const bool ok = yuvProgram_->addShaderFromSourceCode(QOpenGLShader::Vertex, kVertexShader) &&
+                  yuvProgram_->addShaderFromSourceCode(QOpenGLShader::Fragment, kYuvShader);
+  yuvProgram_->bindAttributeLocation("position", 0);
+  return ok && yuvProgram_->link() ? yuvProgram_ : nullptr;
 }
 
 QOpenGLShaderProgram* CVideoStatic::Surface::RgbProgram(bool swapRedBlue) {
@@ -174,7 +180,7 @@ bool CVideoStatic::Surface::Upload(const VideoPicture& p) {
 }
 
 void CVideoStatic::Surface::Draw(const VideoPicture& p) {
-  QOpenGLShaderProgram* program = p.format == PictureFormat::kYuv420                  ? yuvProgram_
+  QOpenGLShaderProgram* program = p.format == PictureFormat::kYuv420                  ? YuvProgram()
                                   : p.format == PictureFormat::kBgra32 && !uploadBgra_ ? swapProgram_
                                                                                        : rgbProgram_;
   if (!program || !program->isLinked() || !program->bind()) return;
@@ -225,7 +231,7 @@ void CVideoStatic::Surface::paintGL() {
   glViewport(0, 0, static_cast<GLsizei>(width() * ratio), static_cast<GLsizei>(height() * ratio));
   glClearColor(0.f, 0.f, 0.f, 1.f);
   glClear(GL_COLOR_BUFFER_BIT);
-  if (shown && shown->format == PictureFormat::kYuv420 && !(yuvProgram_ && yuvProgram_->isLinked())) {
+  if (shown && shown->format == PictureFormat::kYuv420 && !YuvProgram()) {
     owner_->yuvWorks_ = false; // the next Show of a 4:2:0 picture is refused
     shown.reset();
   }

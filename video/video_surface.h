@@ -47,6 +47,8 @@ private:
   // Shaders and textures for the current context.
   void MakeResources();
   QOpenGLShaderProgram* RgbProgram(bool swapRedBlue);
+  // The 4:2:0 converter, built at the first call; null when it does not link.
+  QOpenGLShaderProgram* YuvProgram();
   void ReleaseGL();
   bool Upload(const VideoPicture& picture);
   void Draw(const VideoPicture& picture);

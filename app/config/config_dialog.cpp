@@ -2,7 +2,6 @@
 
 #include <QComboBox>
 #include <QFileDialog>
-#include <QFrame>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
@@ -12,6 +11,7 @@
 
 #include "app/qt_prompts.h"
 #include "platform/tr_key.h"
+#include "skin/dialog_style.h"
 #include "skin/skin_bitmaps.h"
 
 namespace {
@@ -20,7 +20,7 @@ QString Tr(const char* english) { return QString::fromStdString(Translate(englis
 
 // The side picture sits in frame 1023 on the left; the rows lie in the
 // content area to its right, placed from the content area's corner.
-constexpr int kSideFrameX = 12, kSideFrameY = 12, kSidePicture = 170;
+constexpr int kSideFrameX = 12, kSideFrameY = 12;
 constexpr int kContentX = 140, kContentWidth = 580;
 constexpr int kWidth = kContentX + kContentWidth, kHeight = 420;
 constexpr int kLabelX = 24, kControlX = 220, kControlWidth = 220, kRowHeight = 26, kRowStep = 36, kFirstRowY = 20;
@@ -72,15 +72,10 @@ QWidget* CConfigDlg::Control(int id) const {
 void CConfigDlg::Build() {
   setWindowTitle(Tr("Config"));
   setFixedSize(kWidth, kHeight);
-  const QPixmap side = skin::LoadSkinBitmap(kSidePicture);
-  auto* frame = new QFrame(this);
-  frame->setGeometry(kSideFrameX, kSideFrameY, side.isNull() ? 120 : side.deviceIndependentSize().toSize().width(),
-                     side.isNull() ? 360 : side.deviceIndependentSize().toSize().height());
-  Add(1023, frame);
-  auto* picture = new QLabel(this);
-  picture->setPixmap(side);
-  picture->setGeometry(frame->geometry()); // the picture goes onto the frame
-  Add(1022, picture);
+  skin::ApplyDialogStyle(this);
+  const skin::SidePicture side = skin::AddSidePicture(this, {kSideFrameX, kSideFrameY});
+  Add(1023, side.frame);
+  Add(1022, side.picture);
   auto* content = new QWidget(this);
   content->setGeometry(kContentX, 0, kContentWidth, kHeight);
   QWidget* const parent = content;
@@ -171,7 +166,9 @@ void CConfigDlg::OnUiModeChosen(int position) {
 }
 
 void CConfigDlg::OnOk() {
+  const int language = Settings().language;
   const ConfigValues v = ApplyConfig(ReadValues(), prompts_, panel_);
+  if (Settings().language != language) skin::ApplyLanguage(); // painted words and skinned texts
   static_cast<QLineEdit*>(Control(1026))->setText(QString::number(v.burstCount));
   accept();
 }

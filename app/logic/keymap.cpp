@@ -11,18 +11,19 @@ std::optional<PlayerCommand> CommandForKey(int key, uint32_t modifiers) {
   return std::nullopt;
 }
 
-std::string KeysForControl(int control) {
+std::string KeysForControl(int control, const TranslateFn& translate) {
   std::string out;
   if (control == 0) return out;
   for (const auto& b : kKeyBindings) {
     if (b.control != control) continue;
     if (!out.empty()) out += ", ";
     out += b.name;
+    if (b.note) out += std::string(": ") + (translate ? translate(b.note) : std::string(b.note));
   }
   return out;
 }
 
-std::string TooltipWithKeys(const std::string& text, int control) {
-  const std::string k = KeysForControl(control);
+std::string TooltipWithKeys(const std::string& text, int control, const TranslateFn& translate) {
+  const std::string k = KeysForControl(control, translate);
   return k.empty() ? text : text + " (" + k + ")";
 }

@@ -3,8 +3,11 @@
 // ffplay) where they have one. Key codes are Qt's key numbers, modifiers Qt's
 // modifier bits, so the windows compare them as they come.
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
+
+#include "platform/tr_key.h"
 
 enum class PlayerCommand {
   TogglePause,
@@ -45,13 +48,18 @@ struct KeyBinding {
   PlayerCommand command;
   const char* name;   // as shown in tooltips and the README
   int control;        // the panel control whose tooltip names the key; 0: none
+  // What the key does where that differs from the control (an English key for
+  // Translate); null when it does what the control does.
+  const char* note = nullptr;
 };
 
 inline constexpr KeyBinding kKeyBindings[] = {
     {keys::kSpace, 0, PlayerCommand::TogglePause, "Space", 230},
     {keys::kP, 0, PlayerCommand::TogglePause, "P", 230},
-    {keys::kPeriod, 0, PlayerCommand::StepForward, ".", 217},
-    {keys::kComma, 0, PlayerCommand::StepBack, ",", 216},
+    // The frame keys step exactly one picture, also back, where the panel's
+    // buttons step as the reader delivers (back: to the previous key frame).
+    {keys::kPeriod, 0, PlayerCommand::StepForward, ".", 217, TR_KEY("exactly the next picture")},
+    {keys::kComma, 0, PlayerCommand::StepBack, ",", 216, TR_KEY("exactly the previous picture")},
     {keys::kBracketLeft, 0, PlayerCommand::Slower, "[", 1016},
     {keys::kBracketRight, 0, PlayerCommand::Faster, "]", 1016},
     {keys::kBackspace, 0, PlayerCommand::NormalSpeed, "Backspace", 225},
@@ -75,7 +83,11 @@ inline constexpr KeyBinding kKeyBindings[] = {
 // The command of a key press (modifiers other than Shift and Control are
 // ignored; Shift is ignored for keys that are typed with it, such as '<').
 std::optional<PlayerCommand> CommandForKey(int key, uint32_t modifiers);
-// The keys of a control, as "Space, P" ("" when none).
-std::string KeysForControl(int control);
+using TranslateFn = std::function<std::string(const char*)>;
+
+// The keys of a control, as "Space, P" ("" when none); a key that does
+// something else than the control comes with its note, as ".: note" (the note
+// through translate when one is given).
+std::string KeysForControl(int control, const TranslateFn& translate = {});
 // A tooltip: the text and, when the control has keys, " (keys)".
-std::string TooltipWithKeys(const std::string& text, int control);
+std::string TooltipWithKeys(const std::string& text, int control, const TranslateFn& translate = {});

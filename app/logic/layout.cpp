@@ -42,6 +42,7 @@ MainLayout MakeMain(int mode) {
   m.banner = r.banner;
   m.close = At(r.closeX, 2, kTitleButton);
   m.minimize = At(r.minimizeX, 2, kTitleButton);
+  m.notice = {r.video.x + 8, 3, r.minimizeX - 8 - (r.video.x + 8), 24};
   m.video = r.video;
   m.panel = r.panel;
   m.map = r.map;

@@ -53,6 +53,9 @@ struct MainLayout {
   int background = 0; // skin bitmap number
   Rect banner;
   int bannerBitmap = 459;
+  // The notice line about the playing recording: the title bar from the video
+  // area's left edge to the Minimize button; the banner gives way to it.
+  Rect notice;
   Rect close;
   Rect minimize;
   int closeBitmap = 134, maximizeBitmap = 135, minimizeBitmap = 136;

@@ -58,6 +58,8 @@ void PanelController::Shutdown() {
 
 void PanelController::OpenRecording(const std::string& path, const std::vector<RecordingEntry>* list) {
   channel_.reset();
+  ClearNotice();
+  seenFile_.clear();
   // A telemetry text still waiting from the old channel is not shown.
   mailbox_->ClearPending();
   view_.PlaybackOpened();
@@ -90,6 +92,8 @@ void PanelController::OpenFile() {
 
 void PanelController::Stop() {
   channel_.reset();
+  ClearNotice();
+  seenFile_.clear();
   tag_ = 0;
   position_ = 0;
   view_.SetPositionSlider(0);
@@ -149,6 +153,10 @@ void PanelController::Button(int id) {
 
 void PanelController::TogglePause() {
   if (channel_) channel_->SetPause(channel_->Pause() ? 0 : 1);
+}
+
+void PanelController::StepExact(int direction) {
+  if (channel_) channel_->StepExact(direction);
 }
 
 void PanelController::ApplySpeed(int position) {
@@ -233,9 +241,37 @@ void PanelController::OnTimer() {
   view_.ShowFrameCount(channel_->TakeFrameCount());
   const std::string current = channel_->CurrentFile();
   if (!current.empty() && !Exists(current)) {
-    Stop();
-    view_.ShowMessage(PanelMessage(PanelText::CardRemoved));
+    // Gone while it played: the card was pulled out. A file that was never
+    // there is said by the notice, and the channel waits as it does.
+    if (current == seenFile_) {
+      Stop();
+      view_.ShowMessage(PanelMessage(PanelText::CardRemoved));
+      return;
+    }
+  } else {
+    seenFile_ = current;
   }
+  UpdateNotice();
+}
+
+void PanelController::UpdateNotice() {
+  const int faults = channel_ ? channel_->Faults() : 0;
+  const std::string file = channel_ ? channel_->CurrentFile() : std::string();
+  if (faults == noticeFaults_ && (faults == 0 || file == noticeFile_)) return;
+  noticeFaults_ = faults;
+  noticeFile_ = file;
+  view_.ShowNotice(FaultNotice(file, faults));
+}
+
+void PanelController::ClearNotice() {
+  if (noticeFaults_ != 0) view_.ShowNotice("");
+  noticeFaults_ = 0;
+  noticeFile_.clear();
+}
+
+void PanelController::RefreshNotice() {
+  if (noticeFaults_ == 0) return;
+  view_.ShowNotice(FaultNotice(noticeFile_, noticeFaults_));
 }
 
 bool PanelController::ExportRunning() const { return job_ && job_->IsRunning(); }

@@ -33,6 +33,9 @@ public:
   virtual void SetBackupRunning(bool running) = 0;
   virtual void SetMuted(bool muted) = 0;
   virtual void ShowFrameCount(int framesPerSecond) = 0;
+  // A line about the playing recording, shown while playback goes on (what
+  // cannot be played of it); "" takes it away.
+  virtual void ShowNotice(const std::string& text) = 0;
   // A recording was opened: show the video area and the map, start a new track.
   virtual void PlaybackOpened() = 0;
   // Playback stopped: grey timelines, no marked days, video area and map hidden.
@@ -86,12 +89,17 @@ public:
   void SliderUp(int number, int position);
   // A posted message from the pipeline or the export job.
   void OnMessage(uint32_t message, uintptr_t wParam, uint64_t tag);
-  // Timer 100 (every second): frame count; a recording that vanished (the card
-  // was pulled out) stops playback.
+  // Timer 100 (every second): frame count; the notice of what cannot be played
+  // of the recording; a recording that vanished while it played (the card was
+  // pulled out) stops playback.
   void OnTimer();
+  // Says the notice again (in the language now in use).
+  void RefreshNotice();
 
   // Keyboard helpers.
   void TogglePause();
+  // Exactly one picture forward (1) or back (-1).
+  void StepExact(int direction);
   void ChangeSpeed(int steps);  // moves the speed slider by steps
   void SeekSeconds(int seconds);
   void ToggleMute() { Button(1013); }
@@ -112,6 +120,8 @@ private:
   bool AskCancelRunningJob();
   void StartJob(bool wholeFile, const std::string& output);
   void ApplySpeed(int position);
+  void UpdateNotice();
+  void ClearNotice();
 
   PanelView& view_;
   ChannelFactory factory_;
@@ -125,6 +135,10 @@ private:
   std::unique_ptr<PlayerChannel> channel_;
   uint64_t tag_ = 0;
   uint64_t lastTag_ = 0;
+
+  std::string seenFile_;   // the recording found on disk at the last timer
+  std::string noticeFile_; // what the notice was made of
+  int noticeFaults_ = 0;
 
   int position_ = 0;
   bool dragging_ = false;

@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "app/settings.h"
+#include "platform/files.h"
 
 const char* PanelEnglish(PanelText id) {
   for (const auto& t : kPanelTexts)
@@ -11,6 +12,17 @@ const char* PanelEnglish(PanelText id) {
 }
 
 std::string PanelMessage(PanelText id) { return Translate(PanelEnglish(id)); }
+
+std::string FaultNotice(const std::string& path, int faults) {
+  std::string text;
+  for (const auto& f : kFaultTexts) {
+    if (!(faults & f.fault)) continue;
+    text += (text.empty() ? "" : "; ") + Translate(f.english);
+  }
+  if (text.empty()) return text;
+  const size_t sep = platform::LastSeparator(path);
+  return (sep == std::string::npos ? path : path.substr(sep + 1)) + ": " + text;
+}
 
 const FileDialogRequest& PanelDialogSpec(PanelDialog id) {
   for (const auto& d : kPanelDialogs)

@@ -3,6 +3,7 @@
 // in one table each. Texts are English keys, shown through Translate.
 #include <string>
 
+#include "core/recording_fault.h"
 #include "platform/tr_key.h"
 
 enum class PanelText {
@@ -29,6 +30,25 @@ inline constexpr PanelTextEntry kPanelTexts[] = {
     {PanelText::OpenFileMenu, TR_KEY("Open File")},
     {PanelText::Tip, TR_KEY("Tip")},
 };
+
+// What keeps the playing recording from playing whole, one line a fault, with
+// the same English texts as RecordingFaultText.
+struct FaultTextEntry {
+  RecordingFault fault;
+  const char* english;
+};
+
+inline constexpr FaultTextEntry kFaultTexts[] = {
+    {kFaultMissingFile, TR_KEY("file not found")},
+    {kFaultCannotOpen, TR_KEY("file cannot be opened")},
+    {kFaultNotTransportStream, TR_KEY("not a transport stream")},
+    {kFaultVideoNotSupported, TR_KEY("video format not supported")},
+    {kFaultSoundNotSupported, TR_KEY("sound format not supported")},
+};
+
+// The notice for a recording's faults: "name: fault; fault" in the language in
+// use ("" when there is none).
+std::string FaultNotice(const std::string& path, int faults);
 
 // The English key of a text.
 const char* PanelEnglish(PanelText id);

@@ -28,10 +28,15 @@ public:
   void SetPause(int pause) override { chn_.SetPause(pause); }
   int Pause() const override { return chn_.Pause(); }
   void SetSpeed(int code) override { chn_.SetSpeed(code); }
+  void StepExact(int direction) override {
+    if (direction < 0) chn_.StepBack();
+    else chn_.StepForward();
+  }
   void EnableAudio(bool on) override { chn_.EnableAudio(on); }
   void SetMuted(bool muted) override { chn_.state.muted = muted; }
   int PlayAtTime(int64_t t) override { return chn_.PlayAtTime(t); }
   std::string CurrentFile() const override { return chn_.GetCurFile(); }
+  int Faults() const override { return chn_.Faults(); }
   void MarkIn() override { chn_.MarkIn(); }
   void MarkOut() override { chn_.MarkOut(); }
   MarkPoint MarkInPoint() const override { return chn_.MarkInPoint(); }

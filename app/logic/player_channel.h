@@ -30,10 +30,14 @@ public:
   virtual void SetPause(int pause) = 0;
   virtual int Pause() const = 0;
   virtual void SetSpeed(int code) = 0;
+  // Exactly the next (1) or the previous (-1) picture, then held.
+  virtual void StepExact(int direction) = 0;
   virtual void EnableAudio(bool on) = 0;
   virtual void SetMuted(bool muted) = 0;
   virtual int PlayAtTime(int64_t t) = 0;
   virtual std::string CurrentFile() const = 0;
+  // What keeps the current recording from playing whole (RecordingFault bits).
+  virtual int Faults() const = 0;
 
   virtual void MarkIn() = 0;
   virtual void MarkOut() = 0;

@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 #include <QDropEvent>
+#include <QLabel>
 #include <QMimeData>
 #include <QPainter>
 
@@ -9,6 +10,7 @@
 #include "app/logic/card_finder.h"
 #include "app/main_window/dev_show_dlg.h"
 #include "app/main_window/timeline_strip.h"
+#include "app/map_offset_config.h"
 #include "app/picture_static.h"
 #include "app/settings.h"
 #include "camera/sd_set_dialog.h"
@@ -42,6 +44,11 @@ CVelmoraDlg::CVelmoraDlg(int uiMode, VolumeMixer& mixer) : CVxSkinDialog(nullptr
   SetBackground(layout_.background);
   banner_ = new PictureStatic(this);
   banner_->SetBitmap(layout_.bannerBitmap);
+  notice_ = new QLabel(this);
+  notice_->setObjectName("notice");
+  notice_->setAlignment(Qt::AlignCenter);
+  notice_->setStyleSheet("color: rgb(255, 190, 60);");
+  notice_->hide();
   close_ = new CVxSkinButton(this);
   close_->SetSkin(layout_.closeBitmap);
   minimize_ = new CVxSkinButton(this);
@@ -50,7 +57,7 @@ CVelmoraDlg::CVelmoraDlg(int uiMode, VolumeMixer& mixer) : CVxSkinDialog(nullptr
   connect(close_, &QAbstractButton::clicked, this, &QWidget::close);
   connect(minimize_, &QAbstractButton::clicked, this, &QWidget::showMinimized);
 
-  map_ = new CMapDlg(this);
+  map_ = new CMapDlg(ReadMapOptions(), this);
   map_->SetDefaultPosition(Settings().defaultLatitude, Settings().defaultLongitude);
   map_->ClearTrack(trackIndex_);
   // The browser is slow to start: it is made a second after the first picture
@@ -110,6 +117,7 @@ void CVelmoraDlg::Shutdown() {
 void CVelmoraDlg::Layout() {
   setFixedSize(layout_.window.width, layout_.window.height);
   banner_->setGeometry(ToQ(layout_.banner));
+  notice_->setGeometry(ToQ(layout_.notice));
   close_->move(layout_.close.x, layout_.close.y);
   minimize_->move(layout_.minimize.x, layout_.minimize.y);
   video_->SetDockRect(ToQ(layout_.video));
@@ -164,6 +172,17 @@ void CVelmoraDlg::PlaybackStopped() {
   map_->hide();
   mapWanted_ = false;
 }
+
+void CVelmoraDlg::ShowNotice(const std::string& text) {
+  const QString full = QString::fromStdString(text);
+  // A line too long for the title bar ends in "..." and the whole of it is the tooltip.
+  notice_->setText(notice_->fontMetrics().elidedText(full, Qt::ElideMiddle, notice_->width()));
+  notice_->setToolTip(full);
+  notice_->setVisible(!text.empty());
+  banner_->setVisible(text.empty());
+}
+
+QString CVelmoraDlg::NoticeText() const { return notice_->isVisible() ? notice_->toolTip() : QString(); }
 
 void CVelmoraDlg::StartMap() {
   if (!map_->BrowserCreated()) map_->CreateBrowser();
@@ -288,8 +307,8 @@ bool CVelmoraDlg::HandleKey(int key, uint32_t modifiers) {
       if (!c.Channel()) return false;
       c.TogglePause();
       break;
-    case PlayerCommand::StepForward: c.Button(kIdNextFrame); break;
-    case PlayerCommand::StepBack: c.Button(kIdPrevFrame); break;
+    case PlayerCommand::StepForward: c.StepExact(1); break;
+    case PlayerCommand::StepBack: c.StepExact(-1); break;
     case PlayerCommand::Slower: c.ChangeSpeed(-1); break;
     case PlayerCommand::Faster: c.ChangeSpeed(1); break;
     case PlayerCommand::NormalSpeed: c.Button(kIdPlay); break;

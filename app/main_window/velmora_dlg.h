@@ -21,6 +21,7 @@ class CMapDlg;
 class CMonthCalCtrlEx;
 class CVxSkinButton;
 class PictureStatic;
+class QLabel;
 class TimelineStrip;
 namespace platform {
 class DiskService;
@@ -47,6 +48,8 @@ public:
   CDevShowDlg& VideoArea() { return *video_; }
   CMapDlg& MapWindow() { return *map_; }
   CMonthCalCtrlEx& Calendar() { return *calendar_; }
+  // The notice line's text ("" while none is shown).
+  QString NoticeText() const;
   TimelineStrip& Grid(int id);
   TimelineModel& Timeline() { return timeline_; }
   const layout::MainLayout& Layout() const { return layout_; }
@@ -64,6 +67,7 @@ public:
   void PlaybackOpened() override;
   void PlaybackStopped() override;
   void RecordingsChanged() override;
+  void ShowNotice(const std::string& text) override;
   void MapButton() override;
   void ConfigButton() override;
   void SdSetButton() override;
@@ -86,6 +90,7 @@ private:
   const layout::MainLayout& layout_;
   std::string startFile_;
   PictureStatic* banner_ = nullptr;
+  QLabel* notice_ = nullptr;
   CVxSkinButton* close_ = nullptr;
   CVxSkinButton* minimize_ = nullptr;
   CDevShowDlg* video_ = nullptr;

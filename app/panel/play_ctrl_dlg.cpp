@@ -120,15 +120,16 @@ CVxSkinSldButton* CPlayCtrlDlg::Slider(int number) const {
 void CPlayCtrlDlg::ApplyLanguage() {
   for (const auto& b : layout_.buttons) {
     if (!*b.tooltip) continue;
-    buttons_[b.id]->setToolTip(Q(TooltipWithKeys(Translate(b.tooltip), b.id)));
+    buttons_[b.id]->setToolTip(Q(TooltipWithKeys(Translate(b.tooltip), b.id, Translate)));
   }
   for (int i = 0; i < 3; ++i) {
     const SliderPlace& s = layout_.sliders[static_cast<size_t>(i)];
     std::string tip = *s.tooltip ? Translate(s.tooltip) : std::string();
-    const std::string keysText = KeysForControl(s.id);
+    const std::string keysText = KeysForControl(s.id, Translate);
     if (!keysText.empty()) tip += (tip.empty() ? "" : " ") + ("(" + keysText + ")");
     sliders_[i]->setToolTip(Q(tip));
   }
+  if (controller_) controller_->RefreshNotice();
 }
 
 void CPlayCtrlDlg::ApplySpeedUnit() {

@@ -34,6 +34,8 @@ public:
   virtual void PlaybackOpened() = 0;
   virtual void PlaybackStopped() = 0;
   virtual void RecordingsChanged() = 0;
+  // The notice line about the playing recording ("" hides it).
+  virtual void ShowNotice(const std::string& text) = 0;
   virtual void MapButton() = 0;
   virtual void ConfigButton() = 0;
   virtual void SdSetButton() = 0;
@@ -70,6 +72,7 @@ public:
   void SetBackupRunning(bool running) override;
   void SetMuted(bool muted) override;
   void ShowFrameCount(int framesPerSecond) override;
+  void ShowNotice(const std::string& text) override { host_.ShowNotice(text); }
   void PlaybackOpened() override { host_.PlaybackOpened(); }
   void PlaybackStopped() override { host_.PlaybackStopped(); }
   void RecordingsChanged() override { host_.RecordingsChanged(); }

@@ -3,8 +3,9 @@
 // program starts one itself when there is no display). The first picture is
 // found the same way for both: the screen is grabbed every few milliseconds
 // until the recording's green fields fill a large part of it. Best and median
-// of five starts each; startup_ratio is ffplay's median over ours (higher is
-// better).
+// of nine starts each, the two players taking turns, so that other work on the
+// machine weighs on both alike; startup_ratio is ffplay's median over ours
+// (higher is better).
 #include <algorithm>
 #include <chrono>
 #include <thread>
@@ -68,7 +69,7 @@ int main(int argc, char** argv) {
   const std::string folder = playerbench::PlayerFolder(2);
   ::setenv("SDL_AUDIODRIVER", "dummy", 1);
   std::vector<double> ours, theirs;
-  for (int i = 0; i < 5; ++i) {
+  for (int i = 0; i < 9; ++i) {
     ours.push_back(TimeToFirstPicture({folder + "velmora", file}));
     theirs.push_back(TimeToFirstPicture({"ffplay", "-v", "error", file}));
   }

@@ -29,6 +29,7 @@
 #include <string>
 #include <vector>
 
+#include "app/map_offset_config.h"
 #include "bench/bench_common.h"
 #include "telemetry/map/map_dlg.h"
 
@@ -131,7 +132,7 @@ int Child(const std::string& mode, int argc, char** argv) {
   int drawn = 0;
   QElapsedTimer since;
   since.start();
-  CMapDlg map(&host);
+  CMapDlg map(ReadMapOptions(), &host);
   QObject::connect(&map, &CMapDlg::scriptDone, [&](const QString& name, int) {
     if (name == QStringLiteral("setMap")) ready = true;
     if (name == QStringLiteral("refreshMap")) ++drawn;

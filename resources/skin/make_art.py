@@ -42,6 +42,12 @@ def text(x, y, s, size, fill=MARK, anchor="start", weight="normal", extra=""):
             f'fill="{fill}" text-anchor="{anchor}" {extra}>{s}</text>')
 
 
+def label(x, y, key, room, size, fill=MARK, anchor="start", weight="normal"):
+    """A painted word the program translates: key is the English text it looks
+    up (painted in capitals), room the width in pixels the word may take."""
+    return text(x, y, key.upper(), size, fill, anchor, weight, f'data-label="{key}" data-room="{room:.0f}"')
+
+
 def rect(x, y, w, h, fill="none", stroke=None, sw=1, rx=0, extra=""):
     s = f' stroke="{stroke}" stroke-width="{sw}"' if stroke else ""
     return f'<rect x="{x:.2f}" y="{y:.2f}" width="{w:.2f}" height="{h:.2f}" rx="{rx}" fill="{fill}"{s} {extra}/>'
@@ -381,7 +387,7 @@ def side_decoration(w, h):
             f'<g transform="translate({w / 2 + 9},{h - 24}) rotate(-90)">'
             + text(0, 0, "VELMORA", "26", MARK, "start", "bold") + '</g>',
             f'<g transform="translate({w / 2 + 24},{h - 24}) rotate(-90)">'
-            + text(0, 0, "DASH CAMERA PLAYER", "10", DIM) + '</g>']
+            + label(0, 0, "Dash Camera Player", h - 24 - 94, "10", DIM) + '</g>']
     # a compass rose on top, the player's mark
     cx, cy, R = w / 2 - 1, 54, 30
     body.append(f'<circle cx="{cx}" cy="{cy}" r="{R}" fill="none" stroke="{LINE2}" stroke-width="1.5"/>')
@@ -427,7 +433,7 @@ def main_background(mode):
     s = min(vw, vh) / 414.0
     body.append(f'<g transform="translate({cx - 36 * s:.1f},{cy - 44 * s:.1f}) scale({3 * s:.3f})" opacity="0.55">'
                 + icon_snapshot(LINE2) + '</g>')
-    body.append(text(cx, cy + 42 * s, "NO VIDEO", f"{13 * s:.1f}", OFF, "middle", "bold"))
+    body.append(label(cx, cy + 42 * s, "No Video", vw - 40, f"{13 * s:.1f}", OFF, "middle", "bold"))
     # map area
     mx, my, mw, mh = m["map"]
     body.append(rect(mx, my, mw, mh, BG0))
@@ -437,7 +443,7 @@ def main_background(mode):
     for gy in range(my + 20, my + mh, 40):
         body.append(rect(mx + 1, gy, mw - 2, 1, "#111417"))
     body.append(f'<g transform="translate({mx + mw / 2 - 12},{my + mh / 2 - 20})">' + icon_map(LINE2) + '</g>')
-    body.append(text(mx + mw / 2, my + mh / 2 + 18, "MAP", "10", OFF, "middle", "bold"))
+    body.append(label(mx + mw / 2, my + mh / 2 + 18, "Map", mw - 20, "10", OFF, "middle", "bold"))
     # timelines
     fs = 9 if mode == 0 else 10
     labels_x = m["video"][0] + 2
@@ -445,21 +451,21 @@ def main_background(mode):
         body.append(rect(gx, gy, gw, gh, "#686868"))
         body.append(frame(gx, gy, gw, gh, LINE2, 0))
         if i == 0:
-            body.append(text(labels_x, gy + gh - 2, "MIN", fs, DIM, "start", "bold"))
+            body.append(label(labels_x, gy + gh - 2, "Min", gx - labels_x - 3, fs, DIM, "start", "bold"))
     for i, (gx, gy, gw, gh) in enumerate(m["hour"]):
         body.append(rect(gx, gy, gw, gh, "#686868"))
         body.append(frame(gx, gy, gw, gh, LINE2, 0))
         if i == 0:
-            body.append(text(labels_x, gy + gh - 2, "HOUR", fs, DIM, "start", "bold"))
+            body.append(label(labels_x, gy + gh - 2, "Hour", gx - labels_x - 3, fs, DIM, "start", "bold"))
         n = m["hours_per_grid"]
         edges = column_edges(gw, n)
         for c in range(n):
             hx = gx + (edges[c] + edges[c + 1]) / 2
             body.append(text(hx, gy + gh + fs + 1, f"{c + i * 12:d}", fs - 1, DIM, "middle"))
     # timeline caption
-    tx, ty = m["minute"][0][0], m["minute"][0][1]
-    body.append(text(tx, ty - 6, "TIMELINE", fs, MARK, "start", "bold"))
-    body.append(rect(tx + (56 if mode else 50), ty - 9.5, 24, 1.5, ACCENT))
+    tx, ty, tw = m["minute"][0][0], m["minute"][0][1], m["minute"][0][2]
+    body.append(label(tx, ty - 6, "Timeline", tw - 24 - 8, fs, MARK, "start", "bold"))
+    body.append(rect(tx + tw - 24, ty - 9.5, 24, 1.5, ACCENT))
     # calendar frame and caption
     kx, ky, kw, kh = m["calendar"]
     body.append(rect(kx, ky, kw, kh, "#ffffff"))
@@ -475,7 +481,7 @@ def main_background(mode):
         body.append(_poly([(bx, 82), (bx + 9, 120), (bx - 9, 120)], ACCENT))
         body.append(_poly([(bx, 158), (bx + 9, 120), (bx - 9, 120)], DIM))
         body.append(text(bx, 206, "VELMORA", "30", MARK, "middle", "bold"))
-        body.append(text(bx, 228, "DASH CAMERA PLAYER", "11", DIM, "middle"))
+        body.append(label(bx, 228, "Dash Camera Player", pw - 20, "11", DIM, "middle"))
         body.append(rect(bx - 30, 240, 60, 2, ACCENT))
     return svg(W, H, "\n".join(body))
 
@@ -498,7 +504,7 @@ def panel_background(mode):
     # speed read-out window and unit mark
     dx, dy, dw, dh = t(10), t(371), t(160), t(50)
     body.append(rect(dx - 2, dy - 2, dw + 4, dh + 4, "#060807", LINE2, 1, rx=3))
-    body.append(text(dx, dy - 5, "SPEED", f"{8.5 * r + 1:.1f}", DIM, "start", "bold"))
+    body.append(label(dx, dy - 5, "Speed", dw, f"{8.5 * r + 1:.1f}", DIM, "start", "bold"))
     ux, uy, uw, uh = t(185), t(381), t(52), t(20)
     body.append(rect(ux + 0.5, uy + 0.5, uw - 1, uh - 1, BG0, LINE, 1, rx=3))
     body.append(text(ux + uw / 2, uy + uh / 2 + 4.6 * uh / 20, "km/h", f"{12 * uh / 20:.1f}", MARK, "middle", "bold"))
@@ -509,11 +515,11 @@ def panel_background(mode):
         pos, vol, spd, spd_w, thumb = (12, 440), (56, 537), (55, 489), 199, 10
     fs = 8 * r + 1.5
     # speed marks above the speed slider: positions 0, 2, 4, 6 and 8
-    for p, label in ((0, "1/16"), (2, "1/4"), (4, "SPEED"), (6, "2"), (8, "4")):
+    for p, mark in ((0, "1/16"), (2, "1/4"), (4, "1"), (6, "2"), (8, "4")):
         x = spd[0] + (spd_w - thumb) * p / 8 + thumb / 2
         anchor = "start" if p == 0 else "end" if p == 8 else "middle"
         xx = x - thumb / 2 if p == 0 else x + thumb / 2 if p == 8 else x
-        body.append(text(xx, spd[1] - 5 * r, label, f"{fs:.1f}", ACCENT if p == 4 else MARK, anchor, "bold"))
+        body.append(text(xx, spd[1] - 5 * r, mark, f"{fs:.1f}", ACCENT if p == 4 else MARK, anchor, "bold"))
     # speed and volume symbols left of the sliders
     k = 0.75 * r
     body.append(f'<g transform="translate({t(16)},{spd[1] - 9 * r:.1f}) scale({k:.3f})">' + icon_fast(DIM) + '</g>')

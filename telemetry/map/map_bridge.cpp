@@ -4,21 +4,12 @@
 #include <cmath>
 #include <filesystem>
 #include <system_error>
+#include <utility>
 
-#include "app/map_offset_config.h"
-#include "app/settings.h"
 #include "telemetry/gps_offset.h"
 #include "telemetry/telemetry.h"
 
 namespace {
-
-constexpr const char* kDefaultLng = "120.528903";
-constexpr const char* kDefaultLat = "24.077715";
-
-// The map offset for a position, by the settings' offset rule.
-MapOffset OffsetFor(double longitude, double latitude) {
-  return MapOffsetFor(longitude, latitude, ReadMapOffsetChoice());
-}
 
 bool IsFile(const std::string& path) {
   std::error_code ec;
@@ -60,9 +51,9 @@ std::string JsString(std::string_view text) {
   return out;
 }
 
-MapBridge::MapBridge() {
-  defaultLng_ = ReadDecimal(ReadConfigText("Config", "m_default_lng", kDefaultLng));
-  defaultLat_ = ReadDecimal(ReadConfigText("Config", "m_default_lat", kDefaultLat));
+MapBridge::MapBridge(MapOptions options) : options_(std::move(options)) {
+  defaultLng_ = options_.defaultLongitude;
+  defaultLat_ = options_.defaultLatitude;
   mapLng_ = defaultLng_;
   mapLat_ = defaultLat_;
 }
@@ -78,11 +69,9 @@ MapBridge::Update MapBridge::UpdatePosition(int index, std::string_view text) {
 
   // The last position shown becomes the next start's map centre; a receiver's
   // 0, 0 is no place to start from.
-  if (!(lat == 0 && lng == 0)) {
-    Settings().defaultLongitude = lng;
-    Settings().defaultLatitude = lat;
-  }
-  const MapOffset offset = OffsetFor(lng, lat);
+  if (!(lat == 0 && lng == 0) && options_.storeDefaultPosition) options_.storeDefaultPosition(lat, lng);
+  const MapOffset offset =
+      MapOffsetFor(lng, lat, options_.offsetChoice ? options_.offsetChoice() : MapOffsetChoice{});
   offsetLng_ = offset.longitude;
   offsetLat_ = offset.latitude;
   status_ = "running";
@@ -120,14 +109,13 @@ std::string MapBridge::PushScript() const {
 }
 
 std::string MapBridge::PageSettingsScript() const {
-  const std::string tiles = ReadConfigText("Config", kMapTileUrlKey, "");
-  const std::string satellite = ReadConfigText("Config", kMapSatelliteUrlKey, "");
+  const std::string_view kNetFail = "Internet connect fail!";
   std::string s = "(function(){var t={";
   s += "default_lng:" + JsString(FormatNumber(defaultLng_, 6));
   s += ",default_lat:" + JsString(FormatNumber(defaultLat_, 6));
-  s += ",tile_url:" + JsString(tiles);
-  s += ",satellite_url:" + JsString(satellite);
-  s += ",net_fail_text:" + JsString(Translate("Internet connect fail!"));
+  s += ",tile_url:" + JsString(options_.tileUrl);
+  s += ",satellite_url:" + JsString(options_.satelliteUrl);
+  s += ",net_fail_text:" + JsString(options_.translate ? options_.translate(kNetFail) : std::string(kNetFail));
   s += "};for(var k in t){var e=document.getElementById(k);if(e)e.textContent=t[k];}})();";
   return s;
 }
@@ -157,11 +145,10 @@ bool MapBridge::ReportFailure() {
   return false;
 }
 
-MapPageChoice MapBridge::ChoosePage(const std::string& programFolder) {
-  const bool baidu = ReadConfigInt("Config", "baiduMap", 0) != 0;
-  std::string path = programFolder;
+MapPageChoice MapBridge::ChoosePage() const {
+  std::string path = options_.resourceFolder;
   if (!path.empty() && path.back() != '/') path += '/';
-  path += baidu ? "map/mapdlg_baidu.htm" : "map/mapdlg.htm";
+  path += options_.secondPage ? "map/mapdlg_baidu.htm" : "map/mapdlg.htm";
   MapPageChoice choice;
   if (IsFile(path)) choice.path = path;
   return choice;

@@ -7,6 +7,8 @@
 #include <string>
 #include <string_view>
 
+#include "telemetry/map/map_options.h"
+
 // The page's functions are called through a wrapper script whose result says
 // what happened.
 enum class ScriptOutcome {
@@ -24,9 +26,9 @@ struct MapPageChoice {
 
 class MapBridge {
 public:
-  // Reads the default position ("m_default_lng", "m_default_lat") from the
-  // settings file; every other value starts at its initial value.
-  MapBridge();
+  // The default position comes from the options; every other value starts at
+  // its initial value.
+  explicit MapBridge(MapOptions options = {});
 
   // What UpdatePosition did with a telemetry text.
   enum class Update {
@@ -35,9 +37,9 @@ public:
     Send,     // push the values and call "refreshMap"
   };
   // Parses the text; an accepted fix becomes the current position, speed and
-  // course. For the current track index the position also becomes the
-  // settings' default position (never 0, 0), the map offset is looked up and
-  // the status becomes "running".
+  // course. For the current track index the position is also stored as the
+  // default position of the next start (never 0, 0), the map offset is looked
+  // up and the status becomes "running".
   Update UpdatePosition(int index, std::string_view text);
   // Starts a new track: returns false (nothing to do) when index is already
   // the track index. Otherwise the values become 0 (the offsets keep theirs),
@@ -67,10 +69,9 @@ public:
   bool ReportFailure();
   int SilentFailures() const { return silentFailures_; }
 
-  // The page for the settings: "baiduMap" not 0 selects "map/mapdlg_baidu.htm",
-  // else "map/mapdlg.htm", in the program folder; the built-in page when that
-  // file does not exist.
-  static MapPageChoice ChoosePage(const std::string& programFolder);
+  // The page of the options: "map/mapdlg_baidu.htm" or "map/mapdlg.htm" in
+  // the resource folder; the built-in page when that file does not exist.
+  MapPageChoice ChoosePage() const;
 
   // The values, as the play control panel reads them.
   double Longitude() const { return mapLng_; }
@@ -85,6 +86,7 @@ public:
   double DefaultLatitude() const { return defaultLat_; }
 
 private:
+  MapOptions options_;
   double defaultLng_ = 0, defaultLat_ = 0;
   double mapLng_ = 0, mapLat_ = 0;
   double offsetLng_ = 0, offsetLat_ = 0;
@@ -95,13 +97,6 @@ private:
   bool failureShown_ = false;
   int silentFailures_ = 0;
 };
-
-// Settings keys (section "Config") for the tile addresses of the built-in
-// page: a template with {z}, {x} and {y}, as tile servers take them. Empty
-// means the page's own (OpenStreetMap's standard tiles, and satellite
-// imagery).
-inline constexpr std::string_view kMapTileUrlKey = "MapTileUrl";
-inline constexpr std::string_view kMapSatelliteUrlKey = "MapSatelliteUrl";
 
 // A number as JavaScript reads it, whatever the locale: the shortest form
 // that reads back exactly; NaN and Infinity for values that are not finite.

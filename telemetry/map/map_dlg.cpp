@@ -16,8 +16,7 @@
 #include <QWebEngineSettings>
 #include <QWebEngineView>
 #include <cstdlib>
-
-#include "app/settings.h"
+#include <utility>
 
 namespace {
 
@@ -66,7 +65,8 @@ void CMapDlg::PrepareApplication() {
 
 QUrl CMapDlg::BuiltInPageUrl() { return QUrl(QStringLiteral("qrc:/map/builtin_map.htm")); }
 
-CMapDlg::CMapDlg(QWidget* dockParent) : QFrame(dockParent), dockParent_(dockParent) {
+CMapDlg::CMapDlg(MapOptions options, QWidget* dockParent)
+    : QFrame(dockParent), bridge_(std::move(options)), dockParent_(dockParent) {
   setWindowTitle(QStringLiteral("Map Mode"));
   // Floating, it is not a window whose closing should end the program.
   setAttribute(Qt::WA_QuitOnClose, false);
@@ -96,7 +96,7 @@ void CMapDlg::CreateBrowser() {
   connect(view_, &QWebEngineView::loadStarted, this, &CMapDlg::OnLoadStarted);
   connect(view_, &QWebEngineView::loadFinished, this, &CMapDlg::OnLoadFinished);
 
-  const MapPageChoice choice = MapBridge::ChoosePage(Settings().resourceFolder);
+  const MapPageChoice choice = bridge_.ChoosePage();
   pageUrl_ = choice.BuiltIn() ? BuiltInPageUrl() : QUrl::fromLocalFile(QString::fromStdString(choice.path));
   page->AllowNextLoad();
   ownLoadPending_ = true;

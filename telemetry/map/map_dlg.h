@@ -25,9 +25,10 @@ public:
   // (the browser refuses to start as root otherwise).
   static void PrepareApplication();
 
-  // Reads the default position; creates no browser yet (see CreateBrowser).
-  // dockParent is the window the map docks into.
-  explicit CMapDlg(QWidget* dockParent = nullptr);
+  // Takes its pages, settings and default position from options; creates no
+  // browser yet (see CreateBrowser). dockParent is the window the map docks
+  // into.
+  explicit CMapDlg(MapOptions options, QWidget* dockParent = nullptr);
   ~CMapDlg() override;
 
   // Creates the browser and starts loading the page, docked into the dock

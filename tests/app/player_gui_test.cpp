@@ -172,10 +172,49 @@ TEST_F(PlayerWindow, PicturesGoOnAfterTheMapsBrowserIsMade) {
     drawn.insert(video.DrawnSerial());
     return drawn.size() >= 10;
   })) << drawn.size();
-  const QImage frame = video.GrabFramebuffer().convertToFormat(QImage::Format_RGB32);
-  EXPECT_GE(samplegen::DecodeFrameNumber(frame.constBits(), frame.width(), frame.height(),
-                                         static_cast<int>(frame.bytesPerLine()), samplegen::PixelLayout::kBgra32),
-            0);
+  auto numberOnScreen = [&] {
+    const QImage frame = video.GrabFramebuffer().convertToFormat(QImage::Format_RGB32);
+    return samplegen::DecodeFrameNumber(frame.constBits(), frame.width(), frame.height(),
+                                        static_cast<int>(frame.bytesPerLine()), samplegen::PixelLayout::kBgra32);
+  };
+  EXPECT_GE(numberOnScreen(), 0);
+  // The rebuilt window goes along when the video area floats and goes full screen.
+  CDevShowDlg& area = Window().VideoArea();
+  for (int i = 0; i < 2; ++i) {
+    area.DoubleClick();
+    drawn.clear();
+    EXPECT_TRUE(PumpUntil([&] {
+      drawn.insert(video.DrawnSerial());
+      return drawn.size() >= 5;
+    })) << i;
+    EXPECT_GE(numberOnScreen(), 0) << i;
+  }
+  EXPECT_TRUE(area.FullScreen());
+  area.close();
+  EXPECT_FALSE(area.Floating());
+}
+
+// A recording whose sound the player cannot decode plays its pictures, and the
+// title bar says what is wrong with it (no box while it plays); Stop takes it away.
+TEST_F(PlayerWindow, WhatCannotBePlayedIsSaidInTheTitleBarWhileThePicturesPlay) {
+  TempDir tmp;
+  const std::string file = tmp / "mp2_0001.ts";
+  std::string log;
+  ASSERT_EQ(testsupport::Run("ffmpeg -v error -y -f lavfi -i testsrc=size=320x240:rate=30 -f lavfi -i "
+                             "sine=sample_rate=48000 -t 3 -c:v libx264 -preset ultrafast -pix_fmt yuv420p -c:a mp2 -f mpegts '" +
+                                 file + "' 2>&1",
+                             &log),
+            0)
+      << log;
+  Start({file});
+  ASSERT_TRUE(PumpUntil([&] { return PicturesShown(); }));
+  EXPECT_TRUE(PumpUntil([&] { return !Window().NoticeText().isEmpty(); })) << "no notice";
+  EXPECT_EQ(Window().NoticeText().toStdString(), "mp2_0001.ts: sound format not supported");
+  EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
+  EXPECT_NE(Channel(), nullptr);
+  Screenshot("notice");
+  Window().Panel().Button(layout::kIdStop)->click();
+  EXPECT_TRUE(Window().NoticeText().isEmpty());
 }
 
 TEST_F(PlayerWindow, StopGreysEveryCellAndHidesVideoAndMap) {
@@ -211,6 +250,9 @@ TEST_F(PlayerWindow, TheFirstOfThreeDroppedFilesOpens) {
   qputenv("VELMORA_REMOVABLE_ROOTS", (program_.path() + "/none").c_str());
   Start();
   EXPECT_EQ(Channel(), nullptr);
+  // With nothing to play the map's browser is made a little after start: the
+  // video then starts in a window that already draws through OpenGL.
+  ASSERT_TRUE(PumpUntil([&] { return Window().MapWindow().BrowserCreated(); }));
   QMimeData data;
   data.setUrls({QUrl::fromLocalFile(QString::fromStdString(recordings_[2])),
                 QUrl::fromLocalFile(QString::fromStdString(recordings_[0])),
@@ -221,6 +263,7 @@ TEST_F(PlayerWindow, TheFirstOfThreeDroppedFilesOpens) {
   QDropEvent drop(QPointF(400, 300), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
   QCoreApplication::sendEvent(&Window(), &drop);
   EXPECT_TRUE(PumpUntil([&] { return Playing() == recordings_[2]; })) << Playing() << " channel " << (Channel() != nullptr);
+  EXPECT_TRUE(PumpUntil([&] { return PicturesShown(); }));
 }
 
 TEST_F(PlayerWindow, AFileNamedOnTheCommandLineOpensAndKeysDriveIt) {

@@ -87,7 +87,7 @@ TEST(DamagedTables, TheNextGoodCopyIsUsedAndEveryFramePlays) {
     ReaderRig rig;
     rig.Start(path);
     ASSERT_TRUE(rig.WaitVideo(want.size() - 1));
-    rig.WaitQuiet();
+    ASSERT_TRUE(rig.WaitForwardEnd());
     const auto video = rig.Video();
     ASSERT_EQ(video.size(), want.size() - 1);
     for (size_t i = 0; i < video.size(); ++i) EXPECT_NEAR(video[i].pts, want[i].dts, 1e-4) << i;
@@ -110,7 +110,7 @@ TEST(DamagedTables, EachOpenedFileIsReadByItsOwnTables) {
   ReaderRig rig;
   rig.Start(dir / "mix_0001.ts");
   ASSERT_TRUE(rig.WaitVideo(v1.size() + v2.size() - 1));
-  rig.WaitQuiet();
+  ASSERT_TRUE(rig.WaitForwardEnd());
   const auto video = rig.Video();
   ASSERT_EQ(video.size(), v1.size() + v2.size() - 1);
   EXPECT_EQ(video.front().codec, kCodecH264);
@@ -129,7 +129,7 @@ TEST(LargeFrames, TheQueueGrowsAndEveryFrameArrives) {
   ReaderRig rig;
   rig.Start(file);
   ASSERT_TRUE(rig.WaitVideo(want.size() - 1));
-  rig.WaitQuiet();
+  ASSERT_TRUE(rig.WaitForwardEnd());
   const auto video = rig.Video();
   ASSERT_EQ(video.size(), want.size() - 1);
   for (size_t i = 0; i < video.size(); ++i) {
@@ -197,7 +197,7 @@ TEST(Neighbours, UnnumberedRecordingsFollowTheList) {
   ReaderRig rig(&list);
   rig.Start(folder + "/intro.ts");
   ASSERT_TRUE(rig.WaitVideo(frames - 1));
-  rig.WaitQuiet();
+  ASSERT_TRUE(rig.WaitForwardEnd());
   EXPECT_EQ(rig.Video().size(), frames - 1);
   EXPECT_EQ(rig.reader.GetCurFile(), folder + "/clip_0002.ts");
 
@@ -236,7 +236,7 @@ TEST(Faults, EachRecordingSaysWhatKeepsItFromPlaying) {
     if (c.video) {
       EXPECT_TRUE(rig.WaitVideo(20));
     }
-    rig.WaitQuiet(100);
+    ASSERT_TRUE(rig.WaitIdle());
     EXPECT_EQ(rig.Video().empty(), !c.video);
     EXPECT_TRUE(rig.Audio().empty());
     EXPECT_STRNE(RecordingFaultText(c.fault), "");

@@ -19,6 +19,14 @@
 #include "core/ts_file.h"
 #include "tests/support/test_support.h"
 
+// Polls until pred holds; false when it still does not after timeoutMs.
+template <typename F>
+bool Poll(int timeoutMs, F&& pred) {
+  for (int waited = 0; waited < timeoutMs && !pred(); waited += 10)
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  return pred();
+}
+
 struct Arrived {
   int type;
   int fps;
@@ -63,38 +71,35 @@ public:
   }
 
   // Waits until at least n video frames (or n audio frames) have arrived.
-  bool WaitVideo(size_t n, int timeoutMs = 10000) { return WaitFor([&] { return video_.size() >= n; }, timeoutMs); }
-  bool WaitAudio(size_t n, int timeoutMs = 10000) { return WaitFor([&] { return audio_.size() >= n; }, timeoutMs); }
+  bool WaitVideo(size_t n, int timeoutMs = 30000) { return WaitFor([&] { return video_.size() >= n; }, timeoutMs); }
+  bool WaitAudio(size_t n, int timeoutMs = 30000) { return WaitFor([&] { return audio_.size() >= n; }, timeoutMs); }
+  // Waits until the reader has taken every request made so far and has
+  // nothing left to read (a whole pass that began after this call found
+  // nothing and waited), then until the consumer has taken and recorded every
+  // frame it pushed. The reader idles at the end (start, in reverse) of the
+  // last recording, so this is where reading has ended.
+  bool WaitIdle(int timeoutMs = 30000) {
+    const int start = reader.IdleWaits();
+    return Poll(timeoutMs, [&] { return reader.IdleWaits() >= start + 2; }) && WaitDrained(timeoutMs);
+  }
   // Waits until reverse reading has ended at the start of file (its first
   // block is never used, so the reader stops there) and the consumer has taken
   // every frame it pushed.
-  bool WaitReverseEnd(const std::string& file, int timeoutMs = 10000) {
+  bool WaitReverseEnd(const std::string& file, int timeoutMs = 30000) {
+    return WaitIdle(timeoutMs) && reader.GetCurFile() == file && reader.CurrentPosition() == TsFile::kBlockSize;
+  }
+  // Waits until forward reading has read the last block of the last
+  // recording and the consumer has taken its frames.
+  bool WaitForwardEnd(int timeoutMs = 30000) {
+    return WaitIdle(timeoutMs) && reader.FileSize() > 0 && reader.CurrentPosition() == reader.FileSize();
+  }
+  // Waits until the queues are empty: every frame popped has been recorded,
+  // as the consumer pops and records under one lock.
+  bool WaitDrained(int timeoutMs = 30000) {
     return Poll(timeoutMs, [&] {
-      return reader.GetCurFile() == file && reader.CurrentPosition() == TsFile::kBlockSize &&
-             videoQueue.LockedCount() == 0;
+      std::lock_guard lock(mutex_);
+      return videoQueue.LockedCount() == 0 && audioQueue.LockedCount() == 0;
     });
-  }
-  // Waits until forward reading has read the last block of the current file,
-  // then until its frames have been taken.
-  bool WaitForwardEnd(int timeoutMs = 10000) {
-    if (!Poll(timeoutMs, [&] { return reader.FileSize() > 0 && reader.CurrentPosition() == reader.FileSize(); }))
-      return false;
-    WaitQuiet();
-    return true;
-  }
-  // Waits until nothing has arrived for quietMs.
-  void WaitQuiet(int quietMs = 300) {
-    size_t last = SIZE_MAX;
-    for (;;) {
-      size_t now;
-      {
-        std::lock_guard lock(mutex_);
-        now = video_.size() + audio_.size();
-      }
-      if (now == last) return;
-      last = now;
-      std::this_thread::sleep_for(std::chrono::milliseconds(quietMs));
-    }
   }
   std::vector<Arrived> Video() {
     std::lock_guard lock(mutex_);
@@ -123,12 +128,6 @@ public:
 
 private:
   template <typename F>
-  static bool Poll(int timeoutMs, F&& pred) {
-    for (int waited = 0; waited < timeoutMs && !pred(); waited += 10)
-      std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    return pred();
-  }
-  template <typename F>
   bool WaitFor(F&& pred, int timeoutMs) {
     std::unique_lock lock(mutex_);
     return cv_.wait_for(lock, std::chrono::milliseconds(timeoutMs), pred);
@@ -138,19 +137,23 @@ private:
     while (!done_) {
       bool any = false;
       if (!hold_) {
-        if (videoQueue.Pop(d)) {
-          any = true;
-          std::lock_guard lock(mutex_);
-          video_.push_back({d.nType, d.nFps, d.nSpeed, d.dPts, d.nSize, d.nPosPermille, seq_++, d.nFilePos, d.nGeneration, d.nCodec});
-          if (paceMs_ > 0) std::this_thread::sleep_for(std::chrono::milliseconds(paceMs_));
-        }
+        // The restarts announced before the audio frame is taken.
         const size_t changes = mainWindow.Count(WM_TS_FILECHANGE);
+        // Popped and recorded under the lock: a queue seen empty under it
+        // holds no frame that is still on its way into the record.
+        std::unique_lock lock(mutex_);
+        const bool videoTaken = videoQueue.Pop(d);
+        if (videoTaken) {
+          any = true;
+          video_.push_back({d.nType, d.nFps, d.nSpeed, d.dPts, d.nSize, d.nPosPermille, seq_++, d.nFilePos, d.nGeneration, d.nCodec});
+        }
         if (audioQueue.Pop(d)) {
           any = true;
           const uint64_t hash = HashBytes(d.pData, static_cast<size_t>(d.nSize));
-          std::lock_guard lock(mutex_);
           audio_.push_back({d.nType, d.nFps, d.nSpeed, d.dPts, d.nSize, d.nPosPermille, seq_++, -1, 0, kCodecH264, hash, changes});
         }
+        lock.unlock();
+        if (videoTaken && paceMs_ > 0) std::this_thread::sleep_for(std::chrono::milliseconds(paceMs_));
       }
       if (any) cv_.notify_all();
       else std::this_thread::sleep_for(std::chrono::milliseconds(1));

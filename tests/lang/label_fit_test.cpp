@@ -15,6 +15,8 @@
 #include "app/settings.h"
 #include "app/velmora_app.h"
 #include "camera/sd_set_dialog.h"
+#include "skin/month_cal_ctrl_ex.h"
+#include "skin/skin_bitmaps.h"
 #include "tests/support/test_support.h"
 
 using testsupport::TempDir;
@@ -77,6 +79,7 @@ protected:
     WriteConfig(0);
     ResetSettings(program_.path());
     ScanLanguages();
+    skin::ApplyLanguage(); // pictures rendered for the previous language go
     ASSERT_NE(Translate("Cancel"), "Cancel") << GetParam() << " is not in use";
   }
   void WriteConfig(int uiMode) {
@@ -109,6 +112,41 @@ TEST_P(LabelFitTest, CardDialog) {
   CDlgSDSet dialog(&playback, nullptr, &prompts_);
   dialog.FillNow(); // the option lists, as when the dialog opens
   Look(dialog, "sdset");
+  // The date picker writes in the language shown, not in the system's.
+  EXPECT_EQ(dialog.Control(1005)->locale().language(), QLocale(QString::fromStdString(LanguageLocaleName())).language());
+  EXPECT_NE(LanguageLocaleName(), "en_US");
+}
+
+// The words painted into the layouts' pictures and the calendar's weekday
+// names are translated and fit their room at the artwork's size.
+TEST_P(LabelFitTest, PaintedWordsAndWeekdays) {
+  for (int mode = 0; mode <= 2; ++mode) {
+    for (int number : skin::SkinBitmapsForMode(mode)) {
+      for (const skin::PaintedLabel& l : skin::PaintedLabelsOf(number)) {
+        EXPECT_LE(l.width, l.room) << "bitmap " << number << " '" << l.text.toStdString() << "' in " << GetParam();
+        if (l.key == "No Video") {
+          EXPECT_NE(l.text, QStringLiteral("NO VIDEO")) << GetParam();
+        }
+      }
+    }
+  }
+  CMonthCalCtrlEx calendar;
+  calendar.resize(191, 124); // the smallest layout's
+  const QFontMetrics fm(calendar.CalendarFont());
+  for (int i = 0; i < 7; ++i) {
+    EXPECT_LE(fm.horizontalAdvance(calendar.WeekdayName(i)), calendar.WeekdayRect(i).width())
+        << calendar.WeekdayName(i).toStdString() << " in " << GetParam();
+  }
+  EXPECT_NE(calendar.WeekdayName(0), QStringLiteral("Sun"));
+
+  // Back to English: the calendar and the pictures follow once told.
+  Settings().language = 0;
+  skin::ApplyLanguage();
+  EXPECT_EQ(calendar.WeekdayName(0), QStringLiteral("Sun"));
+  const std::vector<skin::PaintedLabel> english = skin::PaintedLabelsOf(skin::SkinBitmapsOf(1).mainBackground);
+  ASSERT_FALSE(english.empty());
+  EXPECT_EQ(english.front().key, "No Video");
+  EXPECT_EQ(english.front().text, QStringLiteral("NO VIDEO"));
 }
 
 TEST_P(LabelFitTest, MainWindowInEachLayout) {

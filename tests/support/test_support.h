@@ -70,7 +70,7 @@ public:
   std::vector<Message> Messages();
   size_t Count(uint32_t number);
   // Waits until a message with the number has arrived (at most timeoutMs).
-  bool WaitFor(uint32_t number, int timeoutMs = 5000);
+  bool WaitFor(uint32_t number, int timeoutMs = 30000);
   void Clear();
 
 private:

@@ -9,7 +9,9 @@
 #include <string>
 #include <vector>
 
+#include "app/map_offset_config.h"
 #include "app/settings.h"
+#include "telemetry/telemetry.h"
 #include "tests/support/test_support.h"
 
 using testsupport::TempDir;
@@ -60,7 +62,7 @@ TEST(MapScripts, NumbersAndTextsAsJavaScriptReadsThem) {
 // rejected sentence and a 0, 0 fix; the track reset.
 TEST_F(MapBridgeTest, FixesStoreAndSendByTrackIndex) {
   Config("GPS_Offset_Auto=0\nGPS_Offset_X=0.0031\nGPS_Offset_Y=-0.0052\n");
-  MapBridge map;
+  MapBridge map(ReadMapOptions());
   std::string push;
   ASSERT_TRUE(map.ClearTrack(1, push));
   EXPECT_NE(push.find("Index:-1}"), std::string::npos) << push;
@@ -112,7 +114,7 @@ TEST_F(MapBridgeTest, FixesStoreAndSendByTrackIndex) {
 
 TEST_F(MapBridgeTest, DefaultPositionComesFromTheSettingsFile) {
   {
-    MapBridge map;
+    MapBridge map(ReadMapOptions());
     EXPECT_EQ(map.DefaultLongitude(), 120.528903);
     EXPECT_EQ(map.DefaultLatitude(), 24.077715);
     EXPECT_EQ(map.Longitude(), 120.528903);
@@ -121,7 +123,7 @@ TEST_F(MapBridgeTest, DefaultPositionComesFromTheSettingsFile) {
   }
   Config("m_default_lng=13.404954\nm_default_lat=52.520008\n");
   {
-    MapBridge map;
+    MapBridge map(ReadMapOptions());
     EXPECT_EQ(map.DefaultLongitude(), 13.404954);
     EXPECT_EQ(map.Latitude(), 52.520008);
     map.SetDefaultPosition(-33.5, 151.25);
@@ -135,7 +137,7 @@ TEST_F(MapBridgeTest, DefaultPositionComesFromTheSettingsFile) {
   ::mkdir((xdg / "velmora").c_str(), 0755);
   WriteFile(xdg / "velmora/Config.ini", "[Config]\nm_default_lng=2.5\nm_default_lat=-1.25\nMapTileUrl=http://t/{z}/{x}/{y}.png\n");
   ResetSettings(dir / "no-such-folder");
-  MapBridge map;
+  MapBridge map(ReadMapOptions());
   EXPECT_EQ(map.DefaultLongitude(), 2.5);
   EXPECT_EQ(map.DefaultLatitude(), -1.25);
   EXPECT_NE(map.PageSettingsScript().find("tile_url:\"http://t/{z}/{x}/{y}.png\""), std::string::npos);
@@ -164,7 +166,7 @@ TEST_F(MapBridgeTest, PageChoice) {
     if (c.plainFile) WriteFile(program / "map/mapdlg.htm", "<html></html>");
     if (c.baiduFile) WriteFile(program / "map/mapdlg_baidu.htm", "<html></html>");
     WriteFile(program / "Config.ini", c.baidu ? std::string("[Config]\nbaiduMap=") + c.baidu + "\n" : "");
-    const MapPageChoice choice = MapBridge::ChoosePage(Settings().programFolder);
+    const MapPageChoice choice = MapBridge(ReadMapOptions()).ChoosePage();
     EXPECT_EQ(choice.path, c.page ? program / c.page : "");
   }
   // A folder of that name is no page.
@@ -172,7 +174,7 @@ TEST_F(MapBridgeTest, PageChoice) {
   ResetSettings(program.path());
   ::mkdir((program / "map").c_str(), 0755);
   ::mkdir((program / "map/mapdlg.htm").c_str(), 0755);
-  EXPECT_TRUE(MapBridge::ChoosePage(Settings().programFolder).BuiltIn());
+  EXPECT_TRUE(MapBridge(ReadMapOptions()).ChoosePage().BuiltIn());
 }
 
 TEST(MapFailures, OneShownPerPageLoadTheRestCounted) {
@@ -185,4 +187,61 @@ TEST(MapFailures, OneShownPerPageLoadTheRestCounted) {
   EXPECT_TRUE(map.ReportFailure());
   EXPECT_FALSE(map.ReportFailure());
   EXPECT_EQ(map.SilentFailures(), 3);
+}
+
+// Everything the map reads comes from its owner's options: with a record of
+// the test's own the settings store is never asked or changed.
+TEST_F(MapBridgeTest, OwnerOptionsAreTheOnlySource) {
+  Config("GPS_Offset_Auto=0\nGPS_Offset_X=9\nGPS_Offset_Y=9\nbaiduMap=0\nMapTileUrl=http://settings/\n");
+  TempDir resources;
+  ::mkdir((resources / "map").c_str(), 0755);
+  WriteFile(resources / "map/mapdlg_baidu.htm", "<html></html>");
+
+  std::vector<std::string> stored;
+  int offsetReads = 0;
+  MapOptions options;
+  options.resourceFolder = resources.path();
+  options.secondPage = true;
+  options.tileUrl = "http://own/{z}/{x}/{y}.png";
+  options.defaultLongitude = 7.25;
+  options.defaultLatitude = 51.5;
+  options.offsetChoice = [&] {
+    ++offsetReads;
+    MapOffsetChoice choice;
+    choice.automatic = false;
+    choice.fixed = {0.5, -0.25};
+    return choice;
+  };
+  options.translate = [](std::string_view english) { return "[" + std::string(english) + "]"; };
+  options.storeDefaultPosition = [&](double lat, double lng) {
+    stored.push_back(FormatNumber(lat, 4) + "," + FormatNumber(lng, 4));
+  };
+  const double settingsLat = Settings().defaultLatitude;
+
+  MapBridge map(options);
+  EXPECT_EQ(map.ChoosePage().path, resources / "map/mapdlg_baidu.htm");
+  EXPECT_EQ(map.Longitude(), 7.25);
+  const std::string page = map.PageSettingsScript();
+  for (const char* piece : {"default_lng:\"7.250000\"", "tile_url:\"http://own/{z}/{x}/{y}.png\"",
+                            "net_fail_text:\"[Internet connect fail!]\""})
+    EXPECT_NE(page.find(piece), std::string::npos) << piece << " in " << page;
+
+  std::string push;
+  ASSERT_TRUE(map.ClearTrack(1, push));
+  ASSERT_EQ(map.UpdatePosition(1, kFix), MapBridge::Update::Send);
+  EXPECT_EQ(map.OffsetLongitude(), 0.5);
+  EXPECT_EQ(map.OffsetLatitude(), -0.25);
+  ASSERT_EQ(map.UpdatePosition(0, kFix2), MapBridge::Update::Stored); // old index: not asked, not stored
+  ASSERT_EQ(map.UpdatePosition(1, kZeroFix), MapBridge::Update::Send); // 0, 0: asked, not stored
+  EXPECT_EQ(offsetReads, 2);
+  EXPECT_EQ(stored, std::vector<std::string>{"48.1173,11.5167"});
+  EXPECT_EQ(Settings().defaultLatitude, settingsLat);
+
+  // No options at all: the page's own tiles, the English text, the table.
+  MapBridge bare;
+  EXPECT_NE(bare.PageSettingsScript().find("tile_url:\"\",satellite_url:\"\",net_fail_text:\"Internet connect fail!\""),
+            std::string::npos);
+  ASSERT_TRUE(bare.ClearTrack(1, push));
+  EXPECT_EQ(bare.UpdatePosition(1, kFix), MapBridge::Update::Send);
+  EXPECT_EQ(Settings().defaultLatitude, settingsLat);
 }

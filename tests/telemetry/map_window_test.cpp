@@ -16,6 +16,7 @@
 #include <memory>
 #include <string>
 
+#include "app/map_offset_config.h"
 #include "app/settings.h"
 #include "telemetry/map/map_dlg.h"
 #include "tests/support/test_support.h"
@@ -88,7 +89,7 @@ protected:
 
   // A map window docked in the host, not shown yet.
   std::unique_ptr<CMapDlg> MakeMap() {
-    auto map = std::make_unique<CMapDlg>(&host);
+    auto map = std::make_unique<CMapDlg>(ReadMapOptions(), &host);
     map->SetDockRect(400, 300, 380, 280);
     map->SetMessageSink([this](const QString& text) { messages << text; });
     QObject::connect(map.get(), &CMapDlg::scriptDone, [this](const QString& name, int outcome) {

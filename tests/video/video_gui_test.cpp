@@ -39,10 +39,6 @@ bool PumpUntil(const std::function<bool()>& pred, int timeoutMs = 10000) {
   return true;
 }
 
-void Pump(int ms) {
-  PumpUntil([] { return false; }, ms);
-}
-
 // The GL window that fills the (only) video widget: it gets the mouse input first.
 QWindow* GlSurface() {
   for (QWindow* w : QGuiApplication::allWindows())
@@ -128,16 +124,21 @@ TEST_F(VideoWindowTest, PicturesFillTheWindowWithTheirLevelsAndBlackAround) {
       EXPECT_GT(qGreen(corner), qBlue(corner) + 40);
 
       // While the thread holds a picture (pause) it shows it again every 10 ms; the
-      // window draws it once.
+      // window draws it once. Counted over 300 shows of the held picture, and
+      // only the draws of that picture (the pictures before it may still be
+      // on their way to the screen).
       rig.state.pause = 1;
       rig.Push(packets[10]);
       ASSERT_TRUE(PumpUntil([&] { return rig.state.audioHold.load(); }));
+      const uint64_t held = rig.tap.Pictures().back().serial;
       int draws = 0;
-      const auto counting = QObject::connect(&video, &CVideoStatic::pictureDrawn, [&] { ++draws; });
-      Pump(300);
+      const auto counting = QObject::connect(&video, &CVideoStatic::pictureDrawn, [&] {
+        if (video.DrawnSerial() == held) ++draws;
+      });
+      const int shows = rig.tap.Shows();
+      ASSERT_TRUE(PumpUntil([&] { return rig.tap.Shows() >= shows + 300 && video.DrawnSerial() == held; }, 60000));
       QObject::disconnect(counting);
       EXPECT_LE(draws, 2);
-      EXPECT_EQ(video.DrawnSerial(), rig.tap.Pictures().back().serial);
 
       rig.video.Stop(10000);
       ASSERT_TRUE(rig.tap.Last() && rig.tap.Last()->blank);
@@ -219,14 +220,14 @@ TEST_F(VideoWindowTest, FullScreenReturnsToTheOldRectangleAndDragMovesTheWindow)
   showsTheNextFrame();
 
   Mouse(surface, QEvent::MouseButtonDblClick, {50, 50}, Qt::LeftButton);
-  Pump(100);
+  PumpUntil([&] { return video->IsFullScreen() && video->size() == video->screen()->size() && !main.isVisible(); });
   EXPECT_TRUE(video->IsFullScreen());
   EXPECT_TRUE(video->isWindow());
   EXPECT_FALSE(main.isVisible());
   EXPECT_EQ(video->size(), video->screen()->size());
   showsTheNextFrame();
   Mouse(surface, QEvent::MouseButtonDblClick, {50, 50}, Qt::LeftButton);
-  Pump(100);
+  PumpUntil([&] { return !video->IsFullScreen() && video->geometry() == place && main.isVisible(); });
   EXPECT_FALSE(video->IsFullScreen());
   EXPECT_EQ(video->parentWidget(), &main);
   EXPECT_EQ(video->geometry(), place);
@@ -238,7 +239,7 @@ TEST_F(VideoWindowTest, FullScreenReturnsToTheOldRectangleAndDragMovesTheWindow)
   Mouse(surface, QEvent::MouseButtonPress, {5, 5}, Qt::LeftButton);
   Mouse(surface, QEvent::MouseMove, {35, 45}, Qt::LeftButton);
   Mouse(surface, QEvent::MouseButtonRelease, {35, 45}, Qt::NoButton);
-  Pump(100);
+  PumpUntil([&] { return main.pos() == start + QPoint(30, 40); });
   EXPECT_EQ(main.pos(), start + QPoint(30, 40));
 }
 

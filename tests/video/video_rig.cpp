@@ -104,6 +104,7 @@ bool Tap::Show(std::shared_ptr<const VideoPicture> picture) {
       pictures_.push_back({picture->serial, picture->width, picture->height, picture->format, FrameNumberOf(*picture)});
     last_ = picture;
   }
+  ++shows_;
   cv_.notify_all();
   return inner_.Show(std::move(picture));
 }

@@ -2,6 +2,7 @@
 // A video thread fed by the test: frames cut from recordings with libavformat are
 // pushed into the thread's video queue as the reader would queue them, and every
 // picture the thread shows is recorded with the frame number read back from it.
+#include <atomic>
 #include <condition_variable>
 #include <cstdint>
 #include <functional>
@@ -65,6 +66,8 @@ public:
   std::vector<int> Numbers();
   // The picture shown last (null: black).
   std::shared_ptr<const VideoPicture> Last();
+  // Every show so far, repeated shows of one picture included.
+  int Shows() const { return shows_.load(); }
   // Waits until pred(pictures) holds (at most timeoutMs of real time).
   bool WaitUntil(const std::function<bool(const std::vector<Shown>&)>& pred, int timeoutMs = 10000);
   bool WaitForCount(size_t n, int timeoutMs = 10000) {
@@ -77,6 +80,7 @@ private:
   std::condition_variable cv_;
   std::vector<Shown> pictures_;
   std::shared_ptr<const VideoPicture> last_;
+  std::atomic<int> shows_{0};
 };
 
 // A video thread that takes the frames the test pushes, with the queue, clock,

@@ -14,27 +14,58 @@
 #include <QPixmap>
 #include <QScreen>
 #include <cstdio>
-#include <cstring>
+#include <cstdlib>
 #include <memory>
+#include <string>
+#include <vector>
 
 #include "app/config/config_dialog.h"
 #include "app/settings.h"
 #include "camera/sd_set_dialog.h"
 #include "platform/disk_service.h"
 #include "platform/files.h"
+#include "tools/common/options.h"
+
+namespace {
+
+constexpr const char* kProgram = "velmora-dialogs";
+
+void Usage(FILE* to) {
+  std::fputs("Usage: velmora-dialogs config|sdset [--shot FILE.png [--question ID BOX.png]]\n"
+             "Runs the settings dialog (config) or the card dialog (sdset) on its own.\n\n"
+             "  --shot FILE.png    fill the dialog, save a picture of it and end\n"
+             "  --question ID BOX.png\n"
+             "                     then press the button with the dialog id ID and save the\n"
+             "                     message box it opens (answered with No)\n"
+             "  --help, -h         this text\n"
+             "  --version          the program's version\n",
+             to);
+}
+
+} // namespace
 
 int main(int argc, char** argv) {
-  QApplication app(argc, argv);
-  const QStringList args = app.arguments();
-  if (args.size() < 2 || (args[1] != "config" && args[1] != "sdset")) {
-    std::fputs("Usage: velmora-dialogs config|sdset [--shot FILE.png]\n", stderr);
+  // The arguments first: --help and --version need no display.
+  const std::vector<OptionRule> rules = {{"--shot", nullptr, "FILE.png"}, {"--question", nullptr, "ID"}};
+  ParsedOptions parsed;
+  switch (ParseOptions(kProgram, rules, {argv + 1, argv + argc}, &parsed)) {
+    case ParseResult::Help: Usage(stdout); return 0;
+    case ParseResult::Version: PrintVersion(kProgram); return 0;
+    case ParseResult::Error: return 2;
+    case ParseResult::Ok: break;
+  }
+  const std::vector<std::string>& operands = parsed.operands;
+  const bool asked = parsed.Has("--question");
+  if (operands.empty() || (operands[0] != "config" && operands[0] != "sdset") ||
+      operands.size() != (asked ? 2u : 1u) || (asked && !parsed.Has("--shot"))) {
+    Usage(stderr);
     return 2;
   }
-  const int shotAt = static_cast<int>(args.indexOf("--shot"));
-  const QString shot = shotAt > 0 && shotAt + 1 < args.size() ? args[shotAt + 1] : QString();
-  const int questionAt = static_cast<int>(args.indexOf("--question"));
-  const int questionId = questionAt > 0 && questionAt + 2 < args.size() ? args[questionAt + 1].toInt() : 0;
-  const QString questionShot = questionId ? args[questionAt + 2] : QString();
+  const QString shot = QString::fromStdString(parsed.Value("--shot"));
+  const int questionId = asked ? std::atoi(parsed.Value("--question").c_str()) : 0;
+  const QString questionShot = asked ? QString::fromStdString(operands[1]) : QString();
+
+  QApplication app(argc, argv);
 
   ScanLanguages();
   const QSize screen = QGuiApplication::primaryScreen()->size();
@@ -42,7 +73,7 @@ int main(int argc, char** argv) {
   std::unique_ptr<platform::DiskService> disks = platform::MakeUDisksService();
   std::unique_ptr<QDialog> dialog;
   QWidget* questionButton = nullptr;
-  if (args[1] == "config") {
+  if (operands[0] == "config") {
     auto config = std::make_unique<CConfigDlg>(nullptr);
     questionButton = config->Control(questionId);
     dialog = std::move(config);

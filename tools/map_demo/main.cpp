@@ -14,11 +14,15 @@
 #include <string>
 #include <vector>
 
+#include "app/map_offset_config.h"
 #include "app/settings.h"
 #include "core/ts_demux.h"
 #include "telemetry/map/map_dlg.h"
+#include "tools/common/options.h"
 
 namespace {
+
+constexpr const char* kProgram = "velmora-map-demo";
 
 // Runs the event loop until done() or the time is up.
 bool WaitUntil(const std::function<bool()>& done, int timeoutMs) {
@@ -31,6 +35,16 @@ bool WaitUntil(const std::function<bool()>& done, int timeoutMs) {
   return true;
 }
 
+void Usage(FILE* to) {
+  std::fputs("Usage: velmora-map-demo [--docked PNG] [--floating PNG] [--rect X,Y,W,H] RECORDING...\n"
+             "Shows the map window docked in a plain window and draws the telemetry of the\n"
+             "recordings; with PNG names it saves the screen docked and floating, and ends.\n\n"
+             "  --rect X,Y,W,H     where the map docks (default: 924,596,350,198)\n"
+             "  --help, -h         this text\n"
+             "  --version          the program's version\n",
+             to);
+}
+
 void Settle(int ms) { WaitUntil([] { return false; }, ms); }
 
 bool SaveScreen(const QString& path) {
@@ -41,26 +55,35 @@ bool SaveScreen(const QString& path) {
 } // namespace
 
 int main(int argc, char** argv) {
-  CMapDlg::PrepareApplication();
-  QApplication app(argc, argv);
-  QString docked, floating;
-  std::vector<std::string> files;
+  // The arguments first: --help and --version need no display.
+  const std::vector<OptionRule> rules = {
+      {"--docked", nullptr, "PNG"}, {"--floating", nullptr, "PNG"}, {"--rect", nullptr, "X,Y,W,H"}};
+  ParsedOptions parsed;
+  switch (ParseOptions(kProgram, rules, {argv + 1, argv + argc}, &parsed)) {
+    case ParseResult::Help: Usage(stdout); return 0;
+    case ParseResult::Version: PrintVersion(kProgram); return 0;
+    case ParseResult::Error: return 2;
+    case ParseResult::Ok: break;
+  }
+  const QString docked = QString::fromStdString(parsed.Value("--docked"));
+  const QString floating = QString::fromStdString(parsed.Value("--floating"));
+  const std::vector<std::string>& files = parsed.operands;
   QRect rect(924, 596, 350, 198); // the 1280*800 layout's
-
-  const QStringList args = app.arguments();
-  for (int i = 1; i < args.size(); ++i) {
-    if (args[i] == "--docked" && i + 1 < args.size()) docked = args[++i];
-    else if (args[i] == "--floating" && i + 1 < args.size()) floating = args[++i];
-    else if (args[i] == "--rect" && i + 1 < args.size()) {
-      const QStringList v = args[++i].split(',');
-      if (v.size() == 4) rect = QRect(v[0].toInt(), v[1].toInt(), v[2].toInt(), v[3].toInt());
+  if (parsed.Has("--rect")) {
+    const QStringList v = QString::fromStdString(parsed.Value("--rect")).split(',');
+    if (v.size() != 4) {
+      std::fprintf(stderr, "%s: --rect needs X,Y,W,H\n", kProgram);
+      return 2;
     }
-    else files.push_back(args[i].toStdString());
+    rect = QRect(v[0].toInt(), v[1].toInt(), v[2].toInt(), v[3].toInt());
   }
   if (files.empty()) {
-    std::fputs("Usage: velmora-map-demo [--docked PNG] [--floating PNG] [--rect X,Y,W,H] RECORDING...\n", stderr);
+    Usage(stderr);
     return 2;
   }
+
+  CMapDlg::PrepareApplication();
+  QApplication app(argc, argv);
 
   QWidget main;
   main.setWindowTitle(QStringLiteral("Map demo"));
@@ -77,7 +100,7 @@ int main(int argc, char** argv) {
   main.move(0, 0);
   main.show();
 
-  CMapDlg map(&main);
+  CMapDlg map(ReadMapOptions(), &main);
   map.SetDefaultPosition(Settings().defaultLatitude, Settings().defaultLongitude);
   map.ClearTrack(0);
   map.SetDockRect(rect.x(), rect.y(), rect.width(), rect.height());

@@ -6,7 +6,10 @@
 //
 // With --screenshot the window is drawn into FILE.png and the program ends.
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <string>
+#include <vector>
 
 #include <QApplication>
 #include <QEnterEvent>
@@ -21,6 +24,7 @@
 #include "skin/skin_bitmaps.h"
 #include "skin/vx_skin_button.h"
 #include "skin/vx_skin_sld_button.h"
+#include "tools/common/options.h"
 #include "tools/skin_gallery/mock_window.h"
 
 namespace {
@@ -239,20 +243,39 @@ QWidget* Gallery(int mode) {
   return page;
 }
 
+constexpr const char* kProgram = "velmora-skin-gallery";
+
+void GalleryUsage(FILE* to) {
+  std::fputs("Usage: velmora-skin-gallery [--mode 0|1|2] [--screenshot FILE.png]\n"
+             "Shows every skinned widget in each state and every bitmap of a UI mode\n"
+             "(0 = 960*600, 1 = 1280*800, 2 = 1920*1080; default 1).\n\n"
+             "  --screenshot FILE.png  save a picture of the gallery and end\n"
+             "  --help, -h             this text\n"
+             "  --version              the program's version\n",
+             to);
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
-  QApplication app(argc, argv);
-  int mode = 1;
-  const char* screenshot = nullptr;
-  for (int i = 1; i < argc; ++i) {
-    if (!std::strcmp(argv[i], "--mode") && i + 1 < argc) mode = layout::ClampUiMode(std::atoi(argv[++i]));
-    else if (!std::strcmp(argv[i], "--screenshot") && i + 1 < argc) screenshot = argv[++i];
-    else {
-      std::fprintf(stderr, "usage: velmora-skin-gallery [--mode 0|1|2] [--screenshot FILE.png]\n");
-      return 2;
-    }
+  // The arguments first: --help and --version need no display.
+  const std::vector<OptionRule> rules = {{"--mode", nullptr, "0|1|2"}, {"--screenshot", nullptr, "FILE.png"}};
+  ParsedOptions parsed;
+  switch (ParseOptions(kProgram, rules, {argv + 1, argv + argc}, &parsed)) {
+    case ParseResult::Help: GalleryUsage(stdout); return 0;
+    case ParseResult::Version: PrintVersion(kProgram); return 0;
+    case ParseResult::Error: return 2;
+    case ParseResult::Ok: break;
   }
+  if (!parsed.operands.empty()) {
+    GalleryUsage(stderr);
+    return 2;
+  }
+  const int mode = parsed.Has("--mode") ? layout::ClampUiMode(std::atoi(parsed.Value("--mode").c_str())) : 1;
+  const std::string screenshotPath = parsed.Value("--screenshot");
+  const char* screenshot = screenshotPath.empty() ? nullptr : screenshotPath.c_str();
+
+  QApplication app(argc, argv);
   QWidget* gallery = Gallery(mode);
   gallery->show();
   if (screenshot) {

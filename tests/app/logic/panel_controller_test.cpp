@@ -30,6 +30,7 @@ struct FakeChannel : PlayerChannel {
     std::string current;
     std::vector<RecordingEntry> recordings;
     std::string snapshot;
+    int faults = 0;
   };
   explicit FakeChannel(std::shared_ptr<Log> log) : log_(std::move(log)) {}
   void Start(const std::string& path, const std::vector<RecordingEntry>* list) override {
@@ -47,10 +48,12 @@ struct FakeChannel : PlayerChannel {
   }
   int Pause() const override { return log_->pause; }
   void SetSpeed(int code) override { Call("SetSpeed " + std::to_string(code)); }
+  void StepExact(int d) override { Call("StepExact " + std::to_string(d)); }
   void EnableAudio(bool on) override { Call(std::string("EnableAudio ") + (on ? "1" : "0")); }
   void SetMuted(bool m) override { log_->muted = m; }
   int PlayAtTime(int64_t) override { return 0; }
   std::string CurrentFile() const override { return log_->current; }
+  int Faults() const override { return log_->faults; }
   void MarkIn() override { Call("MarkIn"); }
   void MarkOut() override { Call("MarkOut"); }
   MarkPoint MarkInPoint() const override { return log_->in; }
@@ -77,6 +80,7 @@ struct FakeView : PanelView {
   int position = -1, speed = -1, volume = -1;
   bool backupRunning = false, muted = false;
   int opened = 0, stopped = 0, recordingsChanged = 0, fps = -1;
+  std::vector<std::string> notices;
 
   void ShowMessage(const std::string& text) override { messages.push_back(text); }
   bool AskYesNo(const std::string& text) override {
@@ -97,6 +101,7 @@ struct FakeView : PanelView {
   void SetBackupRunning(bool r) override { backupRunning = r; }
   void SetMuted(bool m) override { muted = m; }
   void ShowFrameCount(int f) override { fps = f; }
+  void ShowNotice(const std::string& text) override { notices.push_back(text); }
   void PlaybackOpened() override { ++opened; }
   void PlaybackStopped() override { ++stopped; }
   void RecordingsChanged() override { ++recordingsChanged; }
@@ -214,6 +219,10 @@ TEST_F(Panel, ButtonsDriveTheChannelAndDoNothingWithoutOne) {
   panel_->TogglePause();
   panel_->TogglePause();
   EXPECT_EQ(TakeCalls(), (Calls{"SetPause 0", "SetPause 1"}));
+  // The frame keys step exactly, whatever the buttons do.
+  panel_->StepExact(1);
+  panel_->StepExact(-1);
+  EXPECT_EQ(TakeCalls(), (Calls{"StepExact 1", "StepExact -1"}));
 }
 
 TEST_F(Panel, PositionSliderSeeksOnReleaseAndTheLeftEndIsTheFileStart) {
@@ -290,6 +299,57 @@ TEST_F(Panel, AVanishedRecordingStopsPlaybackAndSaysSo) {
   EXPECT_EQ(view_.stopped, 1);
   ASSERT_EQ(view_.messages.size(), 1u);
   EXPECT_EQ(view_.messages[0], "The card was removed. Playback has stopped.");
+}
+
+// What cannot be played of the recording is a notice beside the playing
+// picture, not a box: it follows the faults of the file being read, goes with
+// Stop, and a file that was never there is not a card pulled out.
+TEST_F(Panel, FaultsOfThePlayingRecordingAreANoticeWhilePlaybackGoesOn) {
+  TempDir dir;
+  const std::string file = dir / "b_0002.ts";
+  testsupport::WriteFile(file, "x");
+  Open(file);
+  panel_->OnTimer();
+  EXPECT_TRUE(view_.notices.empty());
+  log_->faults = kFaultSoundNotSupported;
+  panel_->OnTimer();
+  panel_->OnTimer(); // said once
+  EXPECT_EQ(view_.notices, std::vector<std::string>{"b_0002.ts: sound format not supported"});
+  log_->faults = kFaultVideoNotSupported | kFaultSoundNotSupported;
+  panel_->OnTimer();
+  EXPECT_EQ(view_.notices.back(), "b_0002.ts: video format not supported; sound format not supported");
+  // The next recording plays whole.
+  const std::string next = dir / "b_0003.ts";
+  testsupport::WriteFile(next, "x");
+  log_->current = next;
+  log_->faults = 0;
+  panel_->OnTimer();
+  EXPECT_EQ(view_.notices.back(), "");
+  EXPECT_NE(panel_->Channel(), nullptr);
+  EXPECT_TRUE(view_.messages.empty());
+  log_->faults = kFaultSoundNotSupported;
+  panel_->OnTimer();
+  panel_->Stop();
+  EXPECT_EQ(view_.notices.back(), "");
+
+  view_.notices.clear();
+  Open(dir / "missing_0001.ts");
+  log_->faults = kFaultMissingFile;
+  panel_->OnTimer();
+  panel_->OnTimer();
+  EXPECT_NE(panel_->Channel(), nullptr);
+  EXPECT_TRUE(view_.messages.empty());
+  EXPECT_EQ(view_.notices, std::vector<std::string>{"missing_0001.ts: file not found"});
+}
+
+TEST(FaultNotice, EveryFaultHasTheReadersTextAsItsKey) {
+  int all = 0;
+  for (const auto& f : kFaultTexts) {
+    EXPECT_STREQ(f.english, RecordingFaultText(f.fault));
+    all |= f.fault;
+  }
+  EXPECT_EQ(FaultNotice("/a/b.ts", 0), "");
+  EXPECT_EQ(FaultNotice("/a/b.ts", all).rfind("b.ts: file not found; ", 0), 0u);
 }
 
 TEST_F(Panel, SnapshotFolderIsPlainText) {

@@ -81,4 +81,7 @@ TEST(KeyMap, KeysFollowCommonPlayersAndEachKeyHasOneMeaning) {
   for (const auto& b : kKeyBindings) EXPECT_TRUE(seen.insert({b.key, b.modifiers}).second) << b.name;
   EXPECT_EQ(TooltipWithKeys("Pause", 230), "Pause (Space, P)");
   EXPECT_EQ(TooltipWithKeys("Config", 234), "Config");
+  // The frame keys step exactly, which the frame buttons do not: their tooltips say so.
+  EXPECT_EQ(TooltipWithKeys("NextFrame", 217, [](const char* s) { return "<" + std::string(s) + ">"; }),
+            "NextFrame (.: <exactly the next picture>)");
 }
