@@ -3,7 +3,11 @@
 // with the caption "Tip" and a warning icon.
 #include "app/user_prompts.h"
 
+class QMessageBox;
 class QWidget;
+
+// Writes the box's standard buttons (OK, Yes, No) in the language in use.
+void TranslateStandardButtons(QMessageBox& box);
 
 class QtPrompts : public UserPrompts {
 public:

@@ -6,13 +6,15 @@ set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME velmora)
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_VENDOR "Velmora")
-set(CPACK_PACKAGE_CONTACT "Velmora developers <velmora@localhost>")
+set(CPACK_PACKAGE_CONTACT "Velmora developers <developers@velmora.org>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "Dash-camera recording player with map and telemetry")
+# Lines of the long description stay within 80 columns.
 string(CONCAT CPACK_PACKAGE_DESCRIPTION
-       "Plays the transport-stream recordings of a car dash camera from its memory card, "
-       "with a calendar and timelines of the recordings, the car's position on a map, "
-       "its speed, heading and G-sensor graph. Saves stretches as new recordings or AVI "
-       "files, takes still pictures and edits the camera's settings on the card.")
+       "Plays the transport-stream recordings of a car dash camera from its\n"
+       "memory card, with a calendar and timelines of the recordings, the car's\n"
+       "position on a map, its speed, heading and G-sensor graph. Saves stretches\n"
+       "as new recordings or AVI files, takes still pictures and edits the\n"
+       "camera's settings on the card.")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)

@@ -13,7 +13,7 @@ packages=(
   # tests and benchmarks
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   ffmpeg xvfb xauth libgl1-mesa-dri gpsbabel libxml2-utils
-  desktop-file-utils appstream-util shared-mime-info
+  desktop-file-utils appstream-util shared-mime-info lintian
   # manual pages
   scdoc
 )

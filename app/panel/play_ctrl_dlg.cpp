@@ -9,6 +9,7 @@
 
 #include "app/logic/keymap.h"
 #include "app/picture_static.h"
+#include "app/qt_prompts.h"
 #include "app/settings.h"
 #include "core/telemetry_mailbox.h"
 #include "skin/digi_static.h"
@@ -170,12 +171,14 @@ void CPlayCtrlDlg::OpenMenu() {
 
 void CPlayCtrlDlg::ShowMessage(const std::string& text) {
   QMessageBox box(QMessageBox::NoIcon, "Dravix", Q(text), QMessageBox::Ok, this);
+  TranslateStandardButtons(box);
   box.exec();
 }
 
 bool CPlayCtrlDlg::AskYesNo(const std::string& text) {
   QMessageBox box(QMessageBox::Warning, Q(PanelMessage(PanelText::Tip)), Q(text), QMessageBox::Yes | QMessageBox::No,
                   this);
+  TranslateStandardButtons(box);
   return box.exec() == QMessageBox::Yes;
 }
 

@@ -4,10 +4,13 @@
 // measures of a stretch of 16-bit sound.
 #include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <functional>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -19,6 +22,8 @@
 #include "core/decode_links.h"
 #include "core/ts_demux.h"
 #include "core/ts_format.h"
+#include "platform/clock.h"
+#include "platform/sound_device.h"
 #include "tests/support/test_support.h"
 #include "tools/sample_card/sample_constants.h"
 
@@ -141,6 +146,92 @@ inline std::pair<size_t, size_t> SoundSpan(const std::vector<int16_t>& s) {
   auto last = std::find_if(s.rbegin(), s.rend(), [](int16_t v) { return v != 0; });
   return {static_cast<size_t>(first - s.begin()), static_cast<size_t>(s.rend() - last)};
 }
+
+// The sound output of a test without real time: a device that plays as fast
+// as the audio thread writes, never past what it has written, so that what
+// comes out does not depend on how busy the machine is. It learns how far the
+// thread has written from the thread's waits for a notification (the only
+// clock waits of CAudioCtx::kNotifyWaitMs): the thread writes the first two
+// blocks, then one block before each wait. The device starts once the thread
+// waits for the first time (the buffer then plays from 0) and pulls 1024 bytes
+// at a time while fed() says the thread's producer is ahead.
+class LockStepOutput : public platform::Clock {
+public:
+  explicit LockStepOutput(std::function<bool()> fed) : fed_(std::move(fed)) {
+    platform::SetClock(this);
+    platform::SetSoundDeviceOpener([this](const platform::PcmFormat& f) { return std::make_unique<Device>(f, *this); });
+  }
+  ~LockStepOutput() override {
+    platform::SetSoundDeviceOpener({});
+    platform::SetClock(nullptr);
+  }
+  LockStepOutput(const LockStepOutput&) = delete;
+  LockStepOutput& operator=(const LockStepOutput&) = delete;
+
+  int64_t NowMs() override { return platform::SystemClock().NowMs(); }
+  void SleepMs(int64_t ms) override { platform::SystemClock().SleepMs(ms); }
+  bool WaitFor(platform::AutoResetEvent& event, int64_t ms) override {
+    if (ms == CAudioCtx::kNotifyWaitMs) ++waits_;
+    return platform::SystemClock().WaitFor(event, ms);
+  }
+
+  // The samples played so far.
+  std::vector<int16_t> Samples() {
+    std::lock_guard lock(mutex_);
+    return samples_;
+  }
+  size_t Played() {
+    std::lock_guard lock(mutex_);
+    return samples_.size();
+  }
+  // Waits (at most 60 s of real time) until ms more milliseconds of sound
+  // have been played.
+  bool WaitForPlayed(int ms) {
+    const size_t until = Played() + static_cast<size_t>(48) * static_cast<size_t>(ms);
+    for (int i = 0; i < 60000 && Played() < until; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    return Played() >= until;
+  }
+
+private:
+  class Device final : public platform::SoundDevice {
+  public:
+    Device(const platform::PcmFormat& format, LockStepOutput& output) : SoundDevice(format), output_(output) {
+      thread_ = std::thread([this] { Run(); });
+    }
+    ~Device() override {
+      stop_ = true;
+      thread_.join();
+    }
+
+  private:
+    void Run() {
+      constexpr uint32_t kPull = 1024;
+      uint64_t pulled = 0;
+      std::vector<uint8_t> bytes(kPull);
+      while (!stop_) {
+        const uint64_t waits = static_cast<uint64_t>(output_.waits_.load());
+        if (waits == 0 || pulled + kPull > (waits + 1) * CDSoundCtx::kBlockBytes || !output_.fed_()) {
+          std::this_thread::sleep_for(std::chrono::milliseconds(1));
+          continue;
+        }
+        Render(bytes.data(), kPull);
+        pulled += kPull;
+        std::lock_guard lock(output_.mutex_);
+        const size_t at = output_.samples_.size();
+        output_.samples_.resize(at + kPull / 2);
+        std::memcpy(output_.samples_.data() + at, bytes.data(), kPull);
+      }
+    }
+    LockStepOutput& output_;
+    std::atomic<bool> stop_{false};
+    std::thread thread_;
+  };
+
+  std::function<bool()> fed_;
+  std::atomic<int> waits_{0};
+  std::mutex mutex_;
+  std::vector<int16_t> samples_;
+};
 
 // The tone's peak in samples of full scale.
 inline double TonePeak() { return 32767.0 * std::pow(10.0, samplegen::kToneDbfs / 20.0); }

@@ -176,17 +176,16 @@ struct VideoPes {
   double pts;
   bool key;
 };
-inline std::vector<VideoPes> ListVideoPes(const std::string& bytes, int pid = 0x1011) {
-  std::vector<VideoPes> list;
+// Calls fn(offset of its first packet, header, bytes, size) for each PES of
+// one PID of a file, in file order.
+template <typename F>
+void ForEachPes(const std::string& bytes, int pid, F&& fn) {
   std::string pes;
   int64_t pesOffset = -1;
   auto cut = [&] {
     PesHeader h;
-    size_t start;
     auto data = reinterpret_cast<const uint8_t*>(pes.data());
-    if (pesOffset >= 0 && ParsePesHeader(data, pes.size(), h))
-      list.push_back({pesOffset, h.dts > 0.0001 ? h.dts : h.pts,
-                      FindFrameKind(data + h.payloadOffset, pes.size() - h.payloadOffset, &start) == kFrameKey});
+    if (pesOffset >= 0 && ParsePesHeader(data, pes.size(), h)) fn(pesOffset, h, data, pes.size());
     pes.clear();
   };
   for (size_t at = 0; at + 188 <= bytes.size(); at += 188) {
@@ -200,6 +199,14 @@ inline std::vector<VideoPes> ListVideoPes(const std::string& bytes, int pid = 0x
     pes.append(reinterpret_cast<const char*>(t.payload), static_cast<size_t>(t.payloadLength));
   }
   cut();
+}
+inline std::vector<VideoPes> ListVideoPes(const std::string& bytes, int pid = 0x1011) {
+  std::vector<VideoPes> list;
+  ForEachPes(bytes, pid, [&](int64_t offset, const PesHeader& h, const uint8_t* data, size_t size) {
+    size_t start;
+    list.push_back({offset, h.dts > 0.0001 ? h.dts : h.pts,
+                    FindFrameKind(data + h.payloadOffset, size - h.payloadOffset, &start) == kFrameKey});
+  });
   return list;
 }
 

@@ -37,26 +37,9 @@ struct PesAt {
 };
 std::vector<PesAt> ListPes(const std::string& bytes, int pid) {
   std::vector<PesAt> list;
-  std::string pes;
-  int64_t pesOffset = -1;
-  auto cut = [&] {
-    PesHeader h;
-    auto data = reinterpret_cast<const uint8_t*>(pes.data());
-    if (pesOffset >= 0 && ParsePesHeader(data, pes.size(), h))
-      list.push_back({pesOffset, HashBytes(data + h.payloadOffset, pes.size() - h.payloadOffset)});
-    pes.clear();
-  };
-  for (size_t at = 0; at + 188 <= bytes.size(); at += 188) {
-    auto p = reinterpret_cast<const uint8_t*>(bytes.data() + at);
-    TsPacket t;
-    if (p[0] != 0x47 || !ParseTsPacket(p, t) || t.pid != pid) continue;
-    if (t.unitStart) {
-      cut();
-      pesOffset = static_cast<int64_t>(at);
-    }
-    pes.append(reinterpret_cast<const char*>(t.payload), static_cast<size_t>(t.payloadLength));
-  }
-  cut();
+  ForEachPes(bytes, pid, [&](int64_t offset, const PesHeader& h, const uint8_t* data, size_t size) {
+    list.push_back({offset, HashBytes(data + h.payloadOffset, size - h.payloadOffset)});
+  });
   return list;
 }
 

@@ -23,7 +23,7 @@ for f in bin/velmora bin/velmora-play bin/velmora-cli \
   [ -s "$prefix/$f" ] || fail "$f is not installed"
 done
 if command -v scdoc >/dev/null; then
-  ls "$share"/man/man1/velmora-*.1 >/dev/null 2>&1 || fail "no manual pages installed"
+  ls "$share"/man/man1/velmora-*.1.gz >/dev/null 2>&1 || fail "no manual pages installed"
 fi
 # Every language file of the source tree is installed.
 for f in "$(dirname "$0")"/../../resources/Language/*.ini; do

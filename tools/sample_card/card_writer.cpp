@@ -189,15 +189,17 @@ private:
   std::string error_;
 };
 
-// H.265 through libx265, with the same key frames (IDR pictures every gop
-// frames, parameter sets before each, delimiters) on one thread.
-CodecPtr OpenH265Encoder(const CardOptions& o, std::string* error) {
-  const AVCodec* codec = avcodec_find_encoder_by_name("libx265");
-  if (!codec) {
-    *error = "libavcodec has no libx265 encoder (install libx265 and an FFmpeg built with it)";
+// A video encoder of the library name, set up as a camera's: the size and
+// rate of the card, key frames exactly every gop frames, B-frames when asked,
+// one thread (the same arguments give the same bytes on every machine), the
+// colours of standard-definition video and bit-exact output. Not opened yet.
+CodecPtr AllocVideoEncoder(const CardOptions& o, const char* name, const AVCodec** codec, std::string* error) {
+  *codec = avcodec_find_encoder_by_name(name);
+  if (!*codec) {
+    *error = std::string("libavcodec has no ") + name + " encoder (install " + name + " and an FFmpeg built with it)";
     return nullptr;
   }
-  CodecPtr c(avcodec_alloc_context3(codec));
+  CodecPtr c(avcodec_alloc_context3(*codec));
   c->width = o.width;
   c->height = o.height;
   c->pix_fmt = AV_PIX_FMT_YUV420P;
@@ -212,6 +214,24 @@ CodecPtr OpenH265Encoder(const CardOptions& o, std::string* error) {
   c->color_primaries = AVCOL_PRI_SMPTE170M;
   c->color_trc = AVCOL_TRC_SMPTE170M;
   c->flags |= AV_CODEC_FLAG_BITEXACT;
+  return c;
+}
+
+CodecPtr OpenEncoder(CodecPtr c, const AVCodec* codec, const char* what, std::string* error) {
+  int rc = avcodec_open2(c.get(), codec, nullptr);
+  if (rc < 0) {
+    *error = std::string("cannot open the ") + what + " encoder: " + AvError(rc);
+    return nullptr;
+  }
+  return c;
+}
+
+// H.265 through libx265, with the same key frames (IDR pictures every gop
+// frames, parameter sets before each, delimiters) on one thread.
+CodecPtr OpenH265Encoder(const CardOptions& o, std::string* error) {
+  const AVCodec* codec = nullptr;
+  CodecPtr c = AllocVideoEncoder(o, "libx265", &codec, error);
+  if (!c) return nullptr;
   av_opt_set(c->priv_data, "preset", "ultrafast", 0);
   std::string params = "log-level=error:pools=none:frame-threads=1:wpp=0:scenecut=0:open-gop=0:aud=1:"
                        "repeat-headers=1:b-adapt=0:b-pyramid=0:keyint=" + std::to_string(o.gop) +
@@ -224,36 +244,14 @@ CodecPtr OpenH265Encoder(const CardOptions& o, std::string* error) {
     av_opt_set(c->priv_data, "crf", "28", 0);
   }
   av_opt_set(c->priv_data, "x265-params", params.c_str(), 0);
-  int rc = avcodec_open2(c.get(), codec, nullptr);
-  if (rc < 0) {
-    *error = "cannot open the H.265 encoder: " + AvError(rc);
-    return nullptr;
-  }
-  return c;
+  return OpenEncoder(std::move(c), codec, "H.265", error);
 }
 
 CodecPtr OpenVideoEncoder(const CardOptions& o, std::string* error) {
   if (o.h265) return OpenH265Encoder(o, error);
-  const AVCodec* codec = avcodec_find_encoder_by_name("libx264");
-  if (!codec) {
-    *error = "libavcodec has no libx264 encoder (install libx264 and an FFmpeg built with it)";
-    return nullptr;
-  }
-  CodecPtr c(avcodec_alloc_context3(codec));
-  c->width = o.width;
-  c->height = o.height;
-  c->pix_fmt = AV_PIX_FMT_YUV420P;
-  c->time_base = {1, o.fps};
-  c->framerate = {o.fps, 1};
-  c->gop_size = o.gop;
-  c->keyint_min = o.gop;
-  c->max_b_frames = o.bframes ? kBFrames : 0;
-  c->thread_count = 1; // the same arguments give the same bytes on every machine
-  c->color_range = AVCOL_RANGE_MPEG;
-  c->colorspace = AVCOL_SPC_SMPTE170M;
-  c->color_primaries = AVCOL_PRI_SMPTE170M;
-  c->color_trc = AVCOL_TRC_SMPTE170M;
-  c->flags |= AV_CODEC_FLAG_BITEXACT;
+  const AVCodec* codec = nullptr;
+  CodecPtr c = AllocVideoEncoder(o, "libx264", &codec, error);
+  if (!c) return nullptr;
   av_opt_set(c->priv_data, "preset", "veryfast", 0);
   // Key frames exactly every gop frames, each an IDR with SPS and PPS before it;
   // an access unit delimiter opens every access unit.
@@ -268,12 +266,7 @@ CodecPtr OpenVideoEncoder(const CardOptions& o, std::string* error) {
     av_opt_set(c->priv_data, "crf", "23", 0);
   }
   av_opt_set(c->priv_data, "x264-params", params.c_str(), 0);
-  int rc = avcodec_open2(c.get(), codec, nullptr);
-  if (rc < 0) {
-    *error = "cannot open the H.264 encoder: " + AvError(rc);
-    return nullptr;
-  }
-  return c;
+  return OpenEncoder(std::move(c), codec, "H.264", error);
 }
 
 bool WriteRecording(const CardOptions& o, int index, const std::string& path, std::string* error) {
