@@ -16,6 +16,8 @@ double CFpsCtrl::SetFps(double fps) {
 
 void CFpsCtrl::Reset() { deadline_ = static_cast<double>(platform::TickCount()); }
 
+void CFpsCtrl::Restart(double ms) { deadline_ = static_cast<double>(platform::TickCount()) - (ms == 0 ? interval_.load() : ms); }
+
 void CFpsCtrl::Wait(double ms) {
   deadline_ += ms == 0 ? interval_.load() : ms;
   auto remaining = static_cast<int64_t>(deadline_ - static_cast<double>(platform::TickCount()));

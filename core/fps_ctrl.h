@@ -16,6 +16,9 @@ public:
   double GetFps() const { return fps_.load(std::memory_order_relaxed); }
   // The deadline becomes now.
   void Reset();
+  // The next Wait(ms) returns at once and the ones after pace from now: for the
+  // first picture of a stream, which has no picture before it to keep pace with.
+  void Restart(double ms);
   // Ends a wait in progress (or the next one) at once. Any thread.
   void Wake() { wake_.Set(); }
   // Advances the deadline by ms (by one interval when ms is 0) and sleeps until

@@ -430,6 +430,9 @@ void CTSAnalyse::CutTelemetry(const uint8_t* pes, size_t len) {
 
 void CTSAnalyse::Flush() {
   ++generation_;
+  // A rate still being measured starts again from the frames after the jump:
+  // stamps on both sides of it span far more time than frames.
+  if (!rateMeasured_) rateCounter_ = -1;
   Drop();
   videoQueue_->Clear();
   audioQueue_->Clear();

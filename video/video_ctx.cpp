@@ -98,6 +98,7 @@ int CVideoCtx::Run() {
       if (++idlePolls_ == kIdlePollsBeforeDrain && unitsInDecoder_ > 0 && decoder_.HoldsBack()) ShowHeldBack(last);
       platform::SleepMs(10);
       clock.Reset();
+      restartClock_ = true;
       continue;
     }
     idlePolls_ = 0;
@@ -130,15 +131,18 @@ int CVideoCtx::Run() {
     }
 
     if (frame.nFps != 0 && frame.nFps * SpeedRateFactor(code) != rate) rate = frame.nFps * SpeedRateFactor(code);
-    clock.Wait(1000.0 / rate);
-
+    // The back buffer is filled before the picture is due and handed to the
+    // window as soon as it is: the conversion does not make the picture late.
     if (!PresentFrame()) continue;
-    if (static_cast<double>(platform::TickCount()) - clock.Deadline() > 1000.0 / rate)
-      state.latePictures.fetch_add(1, std::memory_order_relaxed);
+    if (restartClock_) clock.Restart(1000.0 / rate);
+    restartClock_ = false;
+    clock.Wait(1000.0 / rate);
     shown_ = decoded_;
     exact_.path.clear();
-    framePending_ = true;
     state.shownFrames.fetch_add(1, std::memory_order_relaxed);
+    framePending_ = true; // handed to the window at the top of the loop, or by the hold
+    if (static_cast<double>(platform::TickCount()) - clock.Deadline() > 1000.0 / rate)
+      state.latePictures.fetch_add(1, std::memory_order_relaxed);
     const int after = state.speedCode.load(std::memory_order_relaxed);
     if (state.pause.load(std::memory_order_relaxed) || after == kSpeedStep || after == kSpeedHeld) HoldAfterFrame();
 
@@ -188,6 +192,7 @@ bool CVideoCtx::TakeFromQueue(const FrameDesc& frame) {
   const bool restart = frame.nGeneration != generation_;
   if (restart) {
     generation_ = frame.nGeneration;
+    restartClock_ = true;
     decoder_.Flush();
     unitsInDecoder_ = 0;
   }
@@ -398,6 +403,7 @@ bool CVideoCtx::HoldAfterFrame() {
   if (exactMode_) LeaveExactMode();
   state.audioHold = false;
   links_.clock->Reset();
+  restartClock_ = true;
   return false;
 }
 

@@ -131,6 +131,9 @@ private:
   uint32_t generation_ = 0;
   int unitsInDecoder_ = 0; // units sent since the decoder last started afresh
   int idlePolls_ = 0;
+  // The next picture starts the pacing afresh (a new stream, or after a pause or
+  // an empty queue): shown at once, the ones after paced from it.
+  bool restartClock_ = true;
   bool needKey_ = false;   // after showing what was held back: wait for a key frame
   PictureId decoded_; // the picture prepared for presenting
   PictureId shown_;   // the picture on screen

@@ -53,3 +53,21 @@ TEST(FpsCtrl, WakeEndsAWaitAtOnce) {
   fps.Wait(0);
   EXPECT_EQ(clock.NowMs(), start) << "the one-second wait did not pass";
 }
+
+TEST(FpsCtrl, ARestartShowsTheNextPictureAtOnceAndPacesFromIt) {
+  ManualClock clock;
+  ScopedClock use(clock);
+  CFpsCtrl fps(25);
+  fps.Reset();
+  fps.Wait(0); // constructor's wake
+  fps.Reset();
+  clock.Advance(300); // a picture slow to come after a seek: it is not "late"
+  fps.Restart(40);
+  const size_t before = clock.Waits().size();
+  fps.Wait(40);
+  EXPECT_EQ(clock.Waits().size(), before) << "the first picture is not waited for";
+  EXPECT_DOUBLE_EQ(fps.Deadline(), static_cast<double>(clock.NowMs()));
+  fps.Wait(40);
+  ASSERT_EQ(clock.Waits().size(), before + 1);
+  EXPECT_EQ(clock.Waits().back(), 40) << "the next one is one interval after it";
+}

@@ -248,6 +248,33 @@ TEST(Reader, SoundQueuedBeforeASeekIsDroppedByIt) {
   EXPECT_GE(after, 20u) << "the sound after the seek's key frame";
 }
 
+// A seek while the frame rate is still being measured (within the first
+// second read) does not measure the jump: the frames after it carry 30.
+TEST_F(ReaderTest, ASeekWhileTheRateIsMeasuredKeepsTheRate) {
+  auto files = testsupport::SortedFiles(card_);
+  ReaderRig rig;
+  rig.state.audio = 0; // no sound: the video queue fills with the opening second
+  rig.Hold(true);
+  rig.Start(files[0]);
+  for (int i = 0; i < 500 && rig.videoQueue.LockedCount() < CTSChn::kVideoSlots; ++i)
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  ASSERT_EQ(rig.videoQueue.LockedCount(), CTSChn::kVideoSlots);
+  rig.reader.Seek(700);
+  rig.Hold(false);
+  ASSERT_TRUE(rig.mainWindow.WaitFor(WM_TS_FILECHANGE));
+  ASSERT_TRUE(rig.WaitForwardEnd());
+  const auto video = rig.Video();
+  ASSERT_FALSE(video.empty());
+  const uint32_t after = video.back().generation;
+  int seen = 0;
+  for (const auto& f : video) {
+    if (f.generation != after) continue;
+    ++seen;
+    EXPECT_EQ(f.fps, 30) << "frame " << f.seq;
+  }
+  EXPECT_GE(seen, 5);
+}
+
 TEST_F(ReaderTest, PendingFileAndNeighbourRequestsSwitchRecordings) {
   auto files = testsupport::SortedFiles(card_);
   ReaderRig rig;
