@@ -6,6 +6,7 @@
 #include <system_error>
 #include <utility>
 
+#include "platform/tr_key.h"
 #include "telemetry/gps_offset.h"
 #include "telemetry/telemetry.h"
 
@@ -109,7 +110,7 @@ std::string MapBridge::PushScript() const {
 }
 
 std::string MapBridge::PageSettingsScript() const {
-  const std::string_view kNetFail = "Internet connect fail!";
+  const std::string_view kNetFail = TR_KEY("Internet connect fail!");
   std::string s = "(function(){var t={";
   s += "default_lng:" + JsString(FormatNumber(defaultLng_, 6));
   s += ",default_lat:" + JsString(FormatNumber(defaultLat_, 6));
