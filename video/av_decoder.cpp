@@ -124,7 +124,7 @@ bool AvDecoder::Decode(const uint8_t* data, int size, int64_t pts, int64_t pos) 
   }
   packet_->data = nullptr;
   packet_->size = 0;
-  return got;
+  return got && ToPlanar420();
 }
 
 bool AvDecoder::Send(const uint8_t* data, int size, int64_t pts, int64_t pos) {
@@ -147,6 +147,40 @@ bool AvDecoder::Receive() {
   if (avcodec_receive_frame(context_, spare_) != 0) return false;
   av_frame_unref(picture_);
   av_frame_move_ref(picture_, spare_);
+  return ToPlanar420();
+}
+
+bool AvDecoder::ToPlanar420() {
+  if (IsPlanar420(picture_)) return true;
+  const int w = picture_->width;
+  const int h = picture_->height;
+  if (w <= 0 || h <= 0 || picture_->format < 0) return false;
+  const auto format = static_cast<AVPixelFormat>(picture_->format);
+  SwsContext* layout = sws_getCachedContext(layout_, w, h, format, w, h, AV_PIX_FMT_YUV420P, SWS_BILINEAR, nullptr,
+                                            nullptr, nullptr);
+  if (!layout) {
+    layout_ = nullptr; // the cached-context call has freed the old one
+    return false;
+  }
+  layout_ = layout;
+  const bool fullRange = picture_->color_range == AVCOL_RANGE_JPEG || format == AV_PIX_FMT_YUVJ444P ||
+                         format == AV_PIX_FMT_YUVJ422P;
+  const int* matrix = sws_getCoefficients(picture_->colorspace == AVCOL_SPC_BT709 ? SWS_CS_ITU709 : SWS_CS_ITU601);
+  sws_setColorspaceDetails(layout_, matrix, fullRange ? 1 : 0, matrix, fullRange ? 1 : 0, 0, 1 << 16, 1 << 16);
+  if (!converted_ && !(converted_ = av_frame_alloc())) return false;
+  av_frame_unref(converted_);
+  converted_->format = AV_PIX_FMT_YUV420P;
+  converted_->width = w;
+  converted_->height = h;
+  if (av_frame_get_buffer(converted_, 0) < 0) return false;
+  if (sws_scale(layout_, picture_->data, picture_->linesize, 0, h, converted_->data, converted_->linesize) <= 0 ||
+      av_frame_copy_props(converted_, picture_) < 0) {
+    av_frame_unref(converted_);
+    return false;
+  }
+  if (fullRange) converted_->color_range = AVCOL_RANGE_JPEG;
+  av_frame_unref(picture_);
+  av_frame_move_ref(picture_, converted_);
   return true;
 }
 
@@ -172,6 +206,11 @@ void AvDecoder::Close() {
   if (context_) avcodec_free_context(&context_);
   if (picture_) av_frame_free(&picture_);
   if (spare_) av_frame_free(&spare_);
+  if (converted_) av_frame_free(&converted_);
+  if (layout_) {
+    sws_freeContext(layout_);
+    layout_ = nullptr;
+  }
   if (packet_) av_packet_free(&packet_);
   if (scaler_) {
     sws_freeContext(scaler_);

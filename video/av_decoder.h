@@ -86,12 +86,17 @@ public:
   // it; false when it holds none.
   static bool ProbeSize(const uint8_t* data, int size, int* width, int* height);
 
-  // Whether a decoded picture is 8-bit planar 4:2:0 (the only layout presented),
-  // and its colour.
+  // Whether a decoded picture is 8-bit planar 4:2:0 (the only layout presented;
+  // Decode and Receive turn pictures of other layouts into it), and its colour.
   static bool IsPlanar420(const AVFrame* picture);
   static PictureColour ColourOf(const AVFrame* picture);
 
 private:
+  // Turns picture_ into 8-bit planar 4:2:0 when the stream has another layout
+  // (4:4:4, 4:2:2, 10 bits), keeping its levels, matrix and stamps. False when
+  // that fails.
+  bool ToPlanar420();
+
   int width_ = 0;
   int height_ = 0;
   int bitDepth_ = 0;
@@ -103,4 +108,6 @@ private:
   AVPacket* packet_ = nullptr;
   SwsContext* scaler_ = nullptr;
   PictureColour scalerColour_;
+  SwsContext* layout_ = nullptr;    // other layouts to 4:2:0
+  AVFrame* converted_ = nullptr;
 };
